@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that Corvane 2, its external programs and its tests need.
+# Idempotent: asks apt only for what is missing, and refreshes the package lists at most once.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-image-formats-plugins libgl-dev
+  libpcap-dev
+  ffmpeg yt-dlp
+  xvfb xauth x11-utils imagemagick fonts-dejavu-core
+  pulseaudio pulseaudio-utils tcpdump iproute2
+  clang clang-format libclang-rt-14-dev
+  python3
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}"
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+  sudo_cmd=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

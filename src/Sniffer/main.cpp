@@ -1,0 +1,18 @@
+#include "Log.h"
+#include "Sniffer.h"
+
+#include <QApplication>
+#include <QDir>
+
+int main(int argc, char *argv[])
+{
+    qInstallMessageHandler(Log::messageHandler);
+    QApplication app(argc, argv);
+    QCoreApplication::addLibraryPath(
+        QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QStringLiteral("/plugins")));
+    Q_INIT_RESOURCE(images);
+
+    Sniffer window;
+    window.start();
+    return QApplication::exec();
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+// Everything that differs between Windows, where the program was first designed, and other desktops.
+// The choices are pure functions of a platform value so that both sides can be tested anywhere.
+namespace Platform {
+
+enum class Os { Windows, Unix };
+
+enum class Tool { SiteDownloader, Converter, Player };
+
+enum class Folder { Documents, Desktop, Music, Movies, Cache };
+
+// The platform this build runs on.
+Os currentOs();
+
+// The root under which the per-user data folder lives: APPDATA when it is set and not empty, otherwise
+// the user's generic data location (never the file-system root).
+QString dataFolderRoot(const QString &appData, const QString &genericDataLocation);
+QString dataFolderRoot();
+
+// The file name of an external program: "ytdl.exe", "ffmpeg.exe" ("ffmpeg32.exe" on Windows older
+// than NT 5.2), "ffplay.exe" on Windows; the bare names elsewhere.
+QString executableName(Tool tool, Os os, bool olderThanNt52 = false);
+
+// True only on a Windows older than NT 5.2 (the 32-bit converter build is needed there).
+bool isOlderThanNt52();
+
+QString standardFolder(Folder folder);
+
+} // namespace Platform

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <array>
+
+// Ids of the message entries the program raises from the settings lists "error_messages" and
+// "error_messages_dl". The delivered settings file must carry an entry for each.
+namespace MessageIds {
+
+enum Error : int {
+    UnsupportedAddress = 1,
+    NoVideoId = 2,
+    InvalidAddress = 3,
+    NoSnifferTestPage = 8,
+};
+
+inline constexpr std::array errors { UnsupportedAddress, NoVideoId, InvalidAddress, NoSnifferTestPage };
+
+// The site-download driver's error codes run from 0 up to this count, exclusive.
+inline constexpr int downloadErrorCount = 8;
+
+} // namespace MessageIds

@@ -1,0 +1,82 @@
+#include "SettingsFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+
+QStringList SettingsGroups::all()
+{
+    return { ErrorTitles,   ErrorMessages, DownloadErrorMessages, WarningMessages, VideoSiteUrls,
+             OtherSiteUrls, Help,          HelpActions,           TestUrls,        TestSniffer };
+}
+
+namespace SettingsFile {
+
+namespace {
+
+QString makeFolder(const QString &path)
+{
+    QDir().mkpath(path);
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
+QString settingsPath(const QString &dataFolder)
+{
+    return QDir::toNativeSeparators(dataFolder + QLatin1Char('/') + FileName);
+}
+
+QString templatePath(const QString &applicationDir)
+{
+    return QDir::toNativeSeparators(applicationDir + QLatin1Char('/') + FileName);
+}
+
+bool provision(const QString &settingsPath, const QString &templatePath, const QString &documentsFolder,
+               const QDate &today)
+{
+    if (QFile::exists(settingsPath)) {
+        return false;
+    }
+    if (!QFile::exists(templatePath) || !QFile::copy(templatePath, settingsPath)) {
+        return false;
+    }
+    // The template is moved, not shared: a failed removal (a read-only install) only leaves it behind.
+    QFile::remove(templatePath);
+
+    QSettings settings(settingsPath, QSettings::IniFormat);
+    settings.setValue(SettingsKeys::LastUpdate, QString::number(today.dayOfYear() - 1));
+    const QString base = documentsFolder + QStringLiteral("/Corvane 2");
+    settings.setValue(SettingsKeys::SavePathVideo, makeFolder(base + QStringLiteral("/Video")));
+    settings.setValue(SettingsKeys::SavePathAudio, makeFolder(base + QStringLiteral("/Audio")));
+    settings.sync();
+    return true;
+}
+
+SettingsList readList(QSettings &settings, const QString &group)
+{
+    SettingsList list;
+    settings.beginGroup(group);
+    const QStringList keys = settings.childKeys();
+    for (const QString &key : keys) {
+        const QVariant value = settings.value(key, QString());
+        // An unquoted value with commas reads as a list of texts; joining it back keeps the message
+        // instead of silently turning it into an empty text.
+        const QString text = value.typeId() == QMetaType::QStringList ? value.toStringList().join(QStringLiteral(", "))
+                                                                      : value.toString();
+        list.insert(key.toInt(), text);
+    }
+    settings.endGroup();
+    return list;
+}
+
+SettingsLists readAll(QSettings &settings)
+{
+    SettingsLists lists;
+    for (const QString &group : SettingsGroups::all()) {
+        lists.insert(group, readList(settings, group));
+    }
+    return lists;
+}
+
+} // namespace SettingsFile

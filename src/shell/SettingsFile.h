@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QDate>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+class QSettings;
+
+// Numbered texts of one settings group, by id.
+using SettingsList = QHash<int, QString>;
+// Every group read at start, by group name.
+using SettingsLists = QHash<QString, SettingsList>;
+
+namespace SettingsKeys {
+inline const QString LastUpdate = QStringLiteral("last_update");
+inline const QString LastUpdateVersion = QStringLiteral("last_update_v");
+inline const QString SavePathVideo = QStringLiteral("savepath_video");
+inline const QString SavePathAudio = QStringLiteral("savepath_audio");
+} // namespace SettingsKeys
+
+namespace SettingsGroups {
+inline const QString ErrorTitles = QStringLiteral("error_titles");
+inline const QString ErrorMessages = QStringLiteral("error_messages");
+inline const QString DownloadErrorMessages = QStringLiteral("error_messages_dl");
+inline const QString WarningMessages = QStringLiteral("warning_messages");
+inline const QString VideoSiteUrls = QStringLiteral("yt_urls");
+inline const QString OtherSiteUrls = QStringLiteral("os_urls");
+inline const QString Help = QStringLiteral("help");
+inline const QString HelpActions = QStringLiteral("help_actions");
+inline const QString TestUrls = QStringLiteral("tovrin_test_urls");
+inline const QString TestSniffer = QStringLiteral("test_sniffer");
+
+// In the order they are read at start.
+QStringList all();
+} // namespace SettingsGroups
+
+namespace SettingsFile {
+
+inline const QString FileName = QStringLiteral("sniffer.ini");
+
+QString settingsPath(const QString &dataFolder);
+QString templatePath(const QString &applicationDir);
+
+// First run: moves the template into place, records yesterday as the last tool update and makes the
+// default Video and Audio folders under "<documents>/Corvane 2". Does nothing when the settings file
+// exists already or the template cannot be copied. Returns whether it provisioned.
+bool provision(const QString &settingsPath, const QString &templatePath, const QString &documentsFolder,
+               const QDate &today);
+
+// One group's entries by numeric id; a key that is not a decimal number counts as id 0.
+SettingsList readList(QSettings &settings, const QString &group);
+
+SettingsLists readAll(QSettings &settings);
+
+} // namespace SettingsFile

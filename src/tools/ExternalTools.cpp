@@ -1,0 +1,44 @@
+#include "ExternalTools.h"
+
+#include "Trace.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+
+namespace ExternalTools {
+
+QString path(Platform::Tool tool, const QString &applicationDir, Platform::Os os, bool olderThanNt52)
+{
+    return QDir::toNativeSeparators(applicationDir + QLatin1Char('/')
+                                    + Platform::executableName(tool, os, olderThanNt52));
+}
+
+QString path(Platform::Tool tool)
+{
+    const bool olderThanNt52 = Platform::isOlderThanNt52();
+    if (tool == Platform::Tool::Converter && olderThanNt52) {
+        trace() << "using x32";
+    }
+    return path(tool, QCoreApplication::applicationDirPath(), Platform::currentOs(), olderThanNt52);
+}
+
+bool exists(Platform::Tool tool)
+{
+    return QFileInfo(path(tool)).isFile();
+}
+
+void start(QProcess &process, Platform::Tool tool, const QStringList &arguments)
+{
+    process.setProgram(path(tool));
+    process.setArguments(arguments);
+    process.start(QIODevice::ReadWrite);
+}
+
+bool startDetached(Platform::Tool tool, const QStringList &arguments)
+{
+    return QProcess::startDetached(path(tool), arguments);
+}
+
+} // namespace ExternalTools

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The whole content of a file, or nothing when it cannot be read.
+QByteArray readFile(const QString &path);
