@@ -46,11 +46,6 @@ QSettings &Sniffer::settings() const
     return *settingsObject;
 }
 
-const SettingsLists &Sniffer::lists() const
-{
-    return settingsLists;
-}
-
 QString Sniffer::settingsFilePath() const
 {
     return settingsPath;

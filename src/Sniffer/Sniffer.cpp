@@ -1,19 +1,48 @@
 #include "Sniffer.h"
 
 #include "Trace.h"
+#include "WindowTitle.h"
+#include "ui_DialogAbout.h"
+#include "ui_InsertURL.h"
+#include "ui_Navigation.h"
+#include "ui_OldSniffer.h"
+#include "ui_Options.h"
+#include "ui_Progress.h"
+#include "ui_Settings.h"
 #include "ui_Sniffer.h"
 
+#include <QCloseEvent>
+#include <QMouseEvent>
 #include <QSettings>
 #include <QTime>
+#include <QTimer>
+#include <QVBoxLayout>
 
 namespace {
-const QString programName = QStringLiteral("Corvane 2");
-const QString programVersion = QStringLiteral("2.0.0.299");
+
+// Builds a form on a page of its own inside a container of the main form.
+template<typename Form>
+void placeForm(Form &form, QWidget *container)
+{
+    auto *page = new QWidget(container);
+    form.setupUi(page);
+    auto *layout = new QVBoxLayout(container);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(page);
+}
+
 } // namespace
 
 Sniffer::Sniffer(QWidget *parent)
     : QDialog(parent)
     , ui(std::make_unique<Ui::Sniffer>())
+    , navigation(std::make_unique<Ui::Navigation>())
+    , insertUrl(std::make_unique<Ui::InsertURL>())
+    , options(std::make_unique<Ui::Options>())
+    , progress(std::make_unique<Ui::Progress>())
+    , settingsPage(std::make_unique<Ui::Settings>())
+    , oldSniffer(std::make_unique<Ui::OldSniffer>())
 {
     ui->setupUi(this);
     qDebug() << "----->>>>> " << QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) << " <<<<<-----";
@@ -43,22 +72,52 @@ void Sniffer::initWidgets()
     trace() << "initWidgets"
             << ":"
             << "OK";
+
+    placeForm(*navigation, ui->widgetNavigation);
+    connect(navigation->btnDownloaderYT, &QPushButton::clicked, this, &Sniffer::showURLField);
+    connect(navigation->btnDownloaderOS, &QPushButton::clicked, this, &Sniffer::showURLField);
+    connect(navigation->btnBack, &QPushButton::clicked, this, &Sniffer::showPreviousPage);
+    connect(navigation->btnOptions, &QPushButton::clicked, this, &Sniffer::showOptions);
+    connect(navigation->btnOptions_2, &QPushButton::clicked, this, &Sniffer::showOptions);
+    connect(navigation->btnHelp, &QPushButton::clicked, this, &Sniffer::onClickHelp);
+    connect(navigation->btnHelp_2, &QPushButton::clicked, this, &Sniffer::onClickHelp);
+
+    placeForm(*oldSniffer, ui->widgetOldSniffer);
+    placeForm(*insertUrl, ui->widgetInsertURL);
+    placeForm(*options, ui->widgetOptions);
+    placeForm(*progress, ui->widgetProgress);
+    iterationTimer = new QTimer(this);
+    placeForm(*settingsPage, ui->widgetSettings);
+    connect(settingsPage->btnSave, &QPushButton::clicked, this, &Sniffer::saveDefaultFilePath);
+    connect(settingsPage->btnSelectVideoPath, &QToolButton::clicked, this, &Sniffer::selectDefaultFilePath);
+    connect(settingsPage->btnSelectAudioPath, &QToolButton::clicked, this, &Sniffer::selectDefaultFilePath);
+
+    widgetStyles.insert(insertUrl->inputURL,
+                        { QStringLiteral("background-color: white"), QStringLiteral("background-position: center"),
+                          QStringLiteral("background-repeat: no-repeat"), QStringLiteral("border: 2px solid gray"),
+                          QStringLiteral("background-image: url(:/bgURL)") });
+    widgetStyles.insert(ui->widgetNavigation, { QStringLiteral("background-color:#1d1d1e") });
+    const QString pageStyle = widgetStyles.value(ui->widgetNavigation).join(QLatin1Char(';'));
+    for (const LayerPlan::Page page : LayerPlan::pages()) {
+        container(page)->setStyleSheet(pageStyle);
+        container(page)->setMinimumHeight(0);
+    }
+
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint);
+    setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint);
     setFixedWidth(528);
+
+    settingsPage->pathVideo->setText(settingsObject->value(SettingsKeys::SavePathVideo, QString()).toString());
+    settingsPage->pathAudio->setText(settingsObject->value(SettingsKeys::SavePathAudio, QString()).toString());
     updateWindowTitle(QString());
-}
 
-void Sniffer::initClickDownloadOS()
-{
-    trace() << "initClickDownloadOS"
-            << ":"
-            << "OK";
-}
-
-void Sniffer::initClickHelp()
-{
-    trace() << "initClickHelp"
-            << ":"
-            << "OK";
+    // Monospaced, so the columns of the sniffed list and the format list line up.
+    QFont columns(QStringLiteral("Courier New"), 9, QFont::Thin, false);
+    columns.setStyleHint(QFont::Monospace);
+    oldSniffer->mediaList->setFont(columns);
+    oldSniffer->label->setFont(columns);
+    options->listFormats->setFont(columns);
 }
 
 void Sniffer::initDownloader()
@@ -73,18 +132,33 @@ void Sniffer::showMainDialog()
     trace() << "showMainDialog"
             << ":"
             << "OK";
-    setFixedHeight(ui->widgetNavigation->minimumHeight());
+    showLayer(LayerMain);
     show();
 }
 
 void Sniffer::updateWindowTitle(const QString &version)
 {
-    const QString shown = version.isEmpty()
-        ? settingsObject->value(SettingsKeys::LastUpdateVersion, QStringLiteral("last")).toString()
-        : version;
-    QStringList parts { programName, QLatin1Char('(') + shown + QLatin1Char(')') };
-    if (parts.last().size() <= 6) {
-        parts.append(QLatin1Char('(') + programVersion + QLatin1Char(')'));
+    setWindowTitle(composeWindowTitle(
+        version.isEmpty() ? settingsObject->value(SettingsKeys::LastUpdateVersion, QStringLiteral("last")).toString()
+                          : version));
+}
+
+VideoInfo &Sniffer::videoInfo()
+{
+    return video;
+}
+
+void Sniffer::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::RightButton) {
+        emit customContextMenuRequested(event->position().toPoint());
     }
-    setWindowTitle(parts.join(QLatin1Char(' ')));
+}
+
+void Sniffer::closeEvent(QCloseEvent *event)
+{
+    trace() << "closeEvent"
+            << ":"
+            << "OK";
+    event->accept();
 }

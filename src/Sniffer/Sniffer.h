@@ -1,37 +1,108 @@
 #pragma once
 
+#include "LayerPlan.h"
 #include "SettingsFile.h"
+#include "VideoInfo.h"
 
 #include <QDialog>
+#include <QHash>
+#include <QList>
+#include <QPointer>
+#include <QStringList>
 
 #include <memory>
 
+class QAction;
 class QSettings;
+class QTimer;
 
 namespace Ui {
 class Sniffer;
-}
+class Navigation;
+class InsertURL;
+class Options;
+class Progress;
+class Settings;
+class OldSniffer;
+class DialogAbout;
+} // namespace Ui
 
 // The main window: a fixed-width stack of pages ("layers") from which every feature is reached.
+// Its features live in one source file each; the logic they need without widgets lives in the shell.
 class Sniffer final : public QDialog
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Sniffer)
 
 public:
+    enum MessageKind { Warning = 0, Error = 1, DownloadError = 2 };
+
     explicit Sniffer(QWidget *parent = nullptr);
     ~Sniffer() override;
 
     void start();
+    void showLayer(int layer);
+    void updateWindowTitle(const QString &version);
+
+    // Shows the message box for an entry of the settings lists and returns when it is closed.
+    void showErrorMessage(int id, MessageKind kind);
+    void showWarning(int id);
+    void showError(int id);
+    void showDownloaderError(int id);
+
+    // Fills the options page's folder list with candidate folders for the current download.
+    void setSaveFilePath();
 
     QSettings &settings() const;
-    const SettingsLists &lists() const;
     QString settingsFilePath() const;
+    VideoInfo &videoInfo();
+
+    // State shared by the window's features.
+    SettingsLists settingsLists;
+    // Where the next error was raised: source file, line, operation, then comment lines.
+    QStringList errorContext;
+    QList<int> layerHistory;
+    bool recorderSaveMode = false;
+    // 4 for a video save, 5 for an audio save.
+    int downloadKind = 0;
+    // Set by the save dialog: the chosen container's extension (no dot) and the full path with it.
+    QString targetExtension;
+    QString chosenFilePath;
+
+signals:
+    void downloadFinished(QString path);
 
 public slots:
+    void showPreviousPage();
+    void showURLField();
+    void showOptions();
+    void onClickHelp();
+    void onClickHelpItem();
+    void onRightClickDownloadOS(QPoint position);
+    void onClickDownloadOSItem();
+    void selectSavePath();
+    // Returns false when the user cancelled: the caller must then stop its flow.
+    bool selectSaveFile();
     void showLogsFolder();
+    void showAboutDialog();
+    void closeAboutDialog();
+    void tovrinSetDefaultURL();
+    void focusChanged(QWidget *old, QWidget *now);
+    void focusOnInputURL();
+    void saveDefaultFilePath();
+    void selectDefaultFilePath();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
+    struct MenuLink
+    {
+        QAction *action = nullptr;
+        QString target;
+    };
+
     void setSettingsFile();
     void provisionSettingsFile();
     void settingsRead();
@@ -42,13 +113,30 @@ private:
     void initClickHelp();
     void initDownloader();
     void showMainDialog();
-    void updateWindowTitle(const QString &version);
+    QWidget *container(LayerPlan::Page page) const;
 
     std::unique_ptr<Ui::Sniffer> ui;
+    std::unique_ptr<Ui::Navigation> navigation;
+    std::unique_ptr<Ui::InsertURL> insertUrl;
+    std::unique_ptr<Ui::Options> options;
+    std::unique_ptr<Ui::Progress> progress;
+    std::unique_ptr<Ui::Settings> settingsPage;
+    std::unique_ptr<Ui::OldSniffer> oldSniffer;
+    std::unique_ptr<Ui::DialogAbout> aboutForm;
     std::unique_ptr<QSettings> settingsObject;
-    SettingsLists settingsLists;
+
     QString dataFolder;
     QString settingsPath;
-    bool recorderSaveMode = false;
+    LayerPlan pageHeights;
+    QHash<QWidget *, QStringList> widgetStyles;
+    QTimer *iterationTimer = nullptr;
     bool urlFieldShown = false;
+    int testUrlIndex = 0;
+    // "yt_urls" or "os_urls": which kind of site the URL page takes; 2 or 1 accordingly.
+    QString siteListName;
+    int siteKind = 0;
+    QList<MenuLink> helpLinks;
+    QList<MenuLink> siteLinks;
+    QPointer<QDialog> aboutDialog;
+    VideoInfo video;
 };

@@ -14,5 +14,6 @@ int main(int argc, char *argv[])
 
     Sniffer window;
     window.start();
+    QObject::connect(&app, &QApplication::focusChanged, &window, &Sniffer::focusChanged);
     return QApplication::exec();
 }
