@@ -1,0 +1,40 @@
+#pragma once
+
+#include "Sniffer.h"
+#include "TempHome.h"
+
+#include <QByteArray>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+// A started main window in a fresh home. The settings file holds the given content, or the delivered
+// template when none is given.
+class WindowFixture final
+{
+public:
+    explicit WindowFixture(const QByteArray &settings = deliveredSettings());
+    ~WindowFixture();
+    WindowFixture(const WindowFixture &) = delete;
+    WindowFixture &operator=(const WindowFixture &) = delete;
+
+    static QByteArray deliveredSettings();
+
+    Sniffer &window() const { return *sniffer; }
+    const TempHome &home() const { return tempHome; }
+
+    template<typename T>
+    T *find(const QString &name) const
+    {
+        return sniffer->findChild<T *>(name);
+    }
+
+private:
+    TempHome tempHome;
+    std::unique_ptr<Sniffer> sniffer;
+};
+
+// Calls answer with the next modal widget (a message box or a file dialog) once it is shown. Call it
+// before the action that opens the widget; the action's own event loop runs the answer.
+void answerNextModal(std::function<void(QWidget *)> answer);
