@@ -12,6 +12,7 @@
 #include "ui_Sniffer.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QSettings>
 #include <QTime>
@@ -53,7 +54,13 @@ Sniffer::Sniffer(QWidget *parent)
     settingsRead();
 }
 
-Sniffer::~Sniffer() = default;
+Sniffer::~Sniffer()
+{
+    // Destroying the pages moves the focus; the application must not report that to a half-destroyed window.
+    if (QCoreApplication::instance() != nullptr) {
+        disconnect(QCoreApplication::instance(), nullptr, this, nullptr);
+    }
+}
 
 void Sniffer::start()
 {
@@ -87,6 +94,7 @@ void Sniffer::initWidgets()
     placeForm(*options, ui->widgetOptions);
     placeForm(*progress, ui->widgetProgress);
     iterationTimer = new QTimer(this);
+    iterationTimer->setObjectName(QStringLiteral("iterationTimer"));
     placeForm(*settingsPage, ui->widgetSettings);
     connect(settingsPage->btnSave, &QPushButton::clicked, this, &Sniffer::saveDefaultFilePath);
     connect(settingsPage->btnSelectVideoPath, &QToolButton::clicked, this, &Sniffer::selectDefaultFilePath);
