@@ -1,9 +1,32 @@
 #include "Sniffer.h"
 
+#include "MessageBuilder.h"
+#include "Trace.h"
+
+#include <QMessageBox>
+
+static_assert(int(Sniffer::Warning) == int(MessageBuilder::Kind::Warning)
+              && int(Sniffer::Error) == int(MessageBuilder::Kind::Error)
+              && int(Sniffer::DownloadError) == int(MessageBuilder::Kind::DownloadError));
+
 void Sniffer::showErrorMessage(int id, MessageKind kind)
 {
-    Q_UNUSED(id);
-    Q_UNUSED(kind);
+    // The recorder-save mode's dark style would otherwise be inherited by the box.
+    setStyleSheet(QString());
+
+    const MessageBuilder::Message message
+        = MessageBuilder::build(settingsLists, id, static_cast<MessageBuilder::Kind>(kind), errorContext);
+    if (message.critical) {
+        traceError() << "showErrorMessage"
+                     << ":" << message.title << ":" << message.text;
+    } else {
+        trace() << "showErrorMessage"
+                << ":" << message.title << ":" << message.text;
+    }
+
+    QMessageBox box(message.critical ? QMessageBox::Critical : QMessageBox::Warning, message.title, message.boxText(),
+                    QMessageBox::Ok, this);
+    box.exec();
 }
 
 void Sniffer::showWarning(int id)

@@ -1,9 +1,119 @@
+#include "WindowFixture.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QRegularExpression>
 #include <QTest>
+
+#include <memory>
+
+// No "error_messages_dl" group: download errors fall back.
+static const QByteArray settingsContent = R"([error_titles]
+0=Oops
+2=Download failed
+6=Careful
+
+[error_messages]
+3="2~The address is not valid."
+
+[warning_messages]
+1="6~Mind this."
+)";
 
 class tst_Messages final : public QObject
 {
     Q_OBJECT
+
+private slots:
+    void initTestCase() { fixture = std::make_unique<WindowFixture>(settingsContent); }
+    void cleanupTestCase() { fixture.reset(); }
+    void showsBox_data();
+    void showsBox();
+
+private:
+    std::unique_ptr<WindowFixture> fixture;
 };
+
+void tst_Messages::showsBox_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("footer");
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<int>("traceChannel");
+
+    const auto footer = [](const QString &lines) {
+        return QStringLiteral("<br><br><hr><div style=\"font-size:10px\"><i>") + lines + QStringLiteral("</i></div>");
+    };
+    QTest::newRow("error") << int(Sniffer::Error) << 3 << "Download failed"
+                           << "The address is not valid."
+                           << footer(QStringLiteral("<b>error #3:36</b><br>in 'processURL' : src/ProcessURL.cpp"
+                                                    "<br>comment: "))
+                           << int(QMessageBox::Critical) << int(QtCriticalMsg);
+    QTest::newRow("download error, list missing")
+        << int(Sniffer::DownloadError) << 5 << "Oops"
+        << "Indefinite Error"
+        << footer(QStringLiteral("<b>error #5:36</b><br>[DL] in 'processURL' : src/ProcessURL.cpp<br>comment: "))
+        << int(QMessageBox::Critical) << int(QtCriticalMsg);
+    QTest::newRow("warning") << int(Sniffer::Warning) << 1 << "Careful"
+                             << "Mind this." << QString() << int(QMessageBox::Warning) << int(QtDebugMsg);
+}
+
+void tst_Messages::showsBox()
+{
+    QFETCH(int, kind);
+    QFETCH(int, id);
+    QFETCH(QString, title);
+    QFETCH(QString, text);
+    QFETCH(QString, footer);
+    QFETCH(int, icon);
+    QFETCH(int, traceChannel);
+
+    Sniffer &window = fixture->window();
+    window.setStyleSheet(QStringLiteral("background-color:#1d1d1e;"));
+    window.errorContext
+        = { QStringLiteral("src/ProcessURL.cpp"), QStringLiteral("36"), QStringLiteral("processURL"), QString() };
+
+    struct
+    {
+        QWidget *parent = nullptr;
+        QString title, text, windowStyle = QStringLiteral("unchanged");
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QMessageBox::StandardButtons buttons;
+    } seen;
+    answerNextModal([&seen, &window](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        QVERIFY(box != nullptr);
+        seen.parent = box->parentWidget();
+        seen.title = box->windowTitle();
+        seen.text = box->text();
+        seen.windowStyle = window.styleSheet();
+        seen.icon = box->icon();
+        seen.buttons = box->standardButtons();
+        box->button(QMessageBox::Ok)->click();
+    });
+    QTest::ignoreMessage(
+        QtMsgType(traceChannel),
+        QRegularExpression(QStringLiteral(R"(showErrorMessage : "%1" : "%2"$)")
+                               .arg(QRegularExpression::escape(title), QRegularExpression::escape(text))));
+
+    if (kind == Sniffer::Warning) {
+        window.showWarning(id);
+    } else if (kind == Sniffer::Error) {
+        window.showError(id);
+    } else {
+        window.showDownloaderError(id);
+    }
+
+    QCOMPARE(seen.parent, &window);
+    QCOMPARE(seen.title, title);
+    QCOMPARE(seen.text, text + footer);
+    QCOMPARE(int(seen.icon), icon);
+    QCOMPARE(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(seen.windowStyle, QString());
+}
 
 QTEST_MAIN(tst_Messages)
 #include "tst_Messages.moc"
