@@ -1,14 +1,119 @@
 #include "Sniffer.h"
 
-void Sniffer::setSaveFilePath() { }
+#include "Platform.h"
+#include "SaveTargets.h"
+#include "Trace.h"
+#include "ui_Options.h"
+#include "ui_Settings.h"
 
-void Sniffer::selectSavePath() { }
+#include <QFileDialog>
+#include <QSettings>
+
+using Platform::Folder;
+using Platform::standardFolder;
+
+namespace {
+
+constexpr QFileDialog::Options FoldersOnly = QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks;
+
+} // namespace
+
+void Sniffer::setSaveFilePath()
+{
+    trace() << "setSaveFilePath"
+            << ":"
+            << "OK";
+    const QString &key
+        = options->btnDownloadAudio->isHidden() ? SettingsKeys::SavePathAudio : SettingsKeys::SavePathVideo;
+    const QString desktop = standardFolder(Folder::Desktop);
+    QString folder = settings().value(key).toString();
+    // An empty stored folder would put a blank first entry into the list.
+    if (folder.isEmpty()) {
+        folder = desktop;
+    }
+    options->selectPath->clear();
+    options->selectPath->addItems(SaveTargets::candidateFolders(folder, standardFolder(Folder::Documents),
+                                                                standardFolder(Folder::Music),
+                                                                standardFolder(Folder::Movies), desktop));
+    options->selectPath->setCurrentIndex(0);
+}
+
+void Sniffer::selectSavePath()
+{
+    QString start = options->selectPath->currentText();
+    if (start.isEmpty()) {
+        start = standardFolder(Folder::Documents);
+    }
+    const QString path = QFileDialog::getExistingDirectory(this, tr("Save to Directory"), start, FoldersOnly);
+    trace() << "selectSavePath"
+            << ":"
+            << "Add new path" << path;
+    if (!path.isEmpty()) {
+        options->selectPath->insertItem(0, path);
+        options->selectPath->setCurrentIndex(0);
+    }
+}
 
 bool Sniffer::selectSaveFile()
 {
-    return false;
+    trace() << "selectSaveFile"
+            << ":"
+            << "OK";
+    const QString fileName = options->inputTitle->text();
+    const QString folder
+        = SaveTargets::dialogFolder(options->selectPath->currentText(), standardFolder(Folder::Documents));
+
+    // The window's dark style would otherwise be inherited by the dialog.
+    setStyleSheet(QString());
+    QFileDialog dialog(this, QString(), QString(), QString());
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setViewMode(QFileDialog::Detail);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDirectory(folder);
+    dialog.selectFile(fileName);
+    dialog.setNameFilter(SaveTargets::filters(downloadKind, recorderSaveMode).join(QStringLiteral(";;")));
+    dialog.setWindowFlags(dialog.windowFlags() | Qt::WindowStaysOnTopHint);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+
+    const QStringList selected = dialog.selectedFiles();
+    trace() << "selectSaveFile"
+            << ":" << (accepted ? "OK" : "Cancelled") << selected;
+    if (!accepted) {
+        return false;
+    }
+    const SaveTargets::Target target
+        = SaveTargets::chooseTarget(selected, folder, fileName, dialog.selectedNameFilter());
+    targetExtension = target.extension;
+    options->selectPath->insertItem(0, target.folder);
+    options->selectPath->setCurrentIndex(0);
+    options->inputTitle->setText(target.baseName);
+    chosenFilePath = target.path;
+    return true;
 }
 
-void Sniffer::saveDefaultFilePath() { }
+void Sniffer::saveDefaultFilePath()
+{
+    trace() << "saveDefaultFilePath"
+            << ":"
+            << "OK";
+    settings().setValue(SettingsKeys::SavePathVideo, settingsPage->pathVideo->text());
+    settings().setValue(SettingsKeys::SavePathAudio, settingsPage->pathAudio->text());
+    settings().sync();
+    showLayer(LayerMain);
+}
 
-void Sniffer::selectDefaultFilePath() { }
+void Sniffer::selectDefaultFilePath()
+{
+    trace() << "selectDefaultFilePath"
+            << ":"
+            << "OK";
+    const bool audio = sender() == settingsPage->btnSelectAudioPath;
+    QLineEdit *field = audio ? settingsPage->pathAudio : settingsPage->pathVideo;
+    QString start = field->text();
+    if (start.isEmpty()) {
+        start = standardFolder(Folder::Desktop);
+    }
+    const QString chosen
+        = QFileDialog::getExistingDirectory(this, SaveTargets::defaultFolderCaption(audio), start, FoldersOnly);
+    field->setText(chosen.isEmpty() ? start : chosen);
+}
