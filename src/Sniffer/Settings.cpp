@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QUrl>
 
@@ -17,12 +19,22 @@ void Sniffer::setSettingsFile()
             << "OK";
     dataFolder = dataFolderPath();
     settingsPath = SettingsFile::settingsPath(dataFolder);
+    if (!QFileInfo(dataFolder).isDir()) {
+        traceError() << "setSettingsFile"
+                     << "cannot create the data folder, settings and logs are not kept:" << dataFolder;
+    }
 }
 
 void Sniffer::provisionSettingsFile()
 {
-    SettingsFile::provision(settingsPath, SettingsFile::templatePath(QCoreApplication::applicationDirPath()),
-                            Platform::standardFolder(Platform::Folder::Documents), QDate::currentDate());
+    const QString templatePath = SettingsFile::templatePath(QCoreApplication::applicationDirPath());
+    SettingsFile::provision(settingsPath, templatePath, Platform::standardFolder(Platform::Folder::Documents),
+                            QDate::currentDate());
+    // Not fatal: the program runs on built-in fallbacks and tries again at the next start.
+    if (!QFile::exists(settingsPath) && QFile::exists(templatePath)) {
+        traceError() << "provisionSettingsFile"
+                     << "cannot copy the settings template" << templatePath << "to" << settingsPath;
+    }
 }
 
 void Sniffer::settingsRead()

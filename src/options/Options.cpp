@@ -7,6 +7,7 @@
 #include <QVariant>
 
 #include <array>
+#include <mutex>
 #include <utility>
 
 namespace Rk {
@@ -92,13 +93,10 @@ struct Options::Private
 
 Options &Options::instance()
 {
-    // Read at once: saving at exit a store that was never loaded would blank the user's file.
     static Options shared;
-    static const bool loaded = [] {
-        shared.loadOptions(true);
-        return true;
-    }();
-    Q_UNUSED(loaded);
+    // Read at once: saving at exit a store that was never loaded would blank the user's file.
+    static std::once_flag loaded;
+    std::call_once(loaded, [] { shared.loadOptions(true); });
     return shared;
 }
 
