@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 
@@ -32,6 +35,22 @@ int main(int argc, char *argv[])
     shoot(window, QStringLiteral("layer4-default-folders"));
     window.showLayer(LayerSniffer);
     shoot(window, QStringLiteral("layer5-sniffer"));
+
+    window.showLayer(LayerProgress);
+    fixture.find<QProgressBar>(QStringLiteral("progressBar"))->setValue(42);
+    shoot(window, QStringLiteral("layer1-progress"));
+
+    auto *formats = fixture.find<QListWidget>(QStringLiteral("listFormats"));
+    for (const char *row : { "18   mp4   640x360    AAC 96 KBps", "22   mp4   1280x720   AAC 192 KBps",
+                             "43   webm  640x360    Vorbis 128 KBps" }) {
+        formats->addItem(QString::fromLatin1(row));
+    }
+    formats->setFixedHeight(27 * formats->count() + 4);
+    fixture.find<QLabel>(QStringLiteral("lblTitle"))->setText(QStringLiteral("A walk in the park"));
+    fixture.find<QLabel>(QStringLiteral("lblDLLength"))->setText(QStringLiteral("3:25"));
+    window.videoInfo().received = { RequestTitle, RequestFormats };
+    window.showLayer(LayerOptions);
+    shoot(window, QStringLiteral("layer3-options"));
 
     window.showAboutDialog();
     QDialog *about = nullptr;
