@@ -24,8 +24,8 @@ format-check: deps
 asan: deps
 	@cmake -S . -B $(ASAN_BUILD) $(CMAKE_ARGS) -DCORVANE_SANITIZE=ON >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
-	@echo "== unit and end-to-end tests under AddressSanitizer + UBSan"
-	@cd $(ASAN_BUILD) && $(CURDIR)/scripts/with-display.sh ctest -L 'unit|e2e' --output-on-failure -j $(JOBS)
+	@echo "== every test under AddressSanitizer + UBSan"
+	@cd $(ASAN_BUILD) && $(CURDIR)/scripts/with-display.sh ctest --output-on-failure -j $(JOBS)
 
 test: format-check asan build
 	@echo "== every test"
