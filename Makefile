@@ -6,16 +6,21 @@ BENCH_BUILD ?= build-bench
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_WERROR=ON
 
-.PHONY: deps build run test format-check asan bench
+.PHONY: deps configure build program run test format-check asan bench
 
 deps:
 	@scripts/install-deps.sh
 
-build: deps
+configure: deps
 	@cmake -S . -B $(BUILD) $(CMAKE_ARGS) >/dev/null
+
+build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+program: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target corvane2
+
+run: program
 	@scripts/run.sh $(BUILD)/corvane2
 
 format-check: deps
