@@ -4,25 +4,15 @@
 #include "Trace.h"
 #include "ui_Navigation.h"
 
-#include <QAction>
 #include <QDesktopServices>
-#include <QMenu>
 #include <QUrl>
-
-#include <algorithm>
-#include <utility>
 
 void Sniffer::initClickDownloadOS()
 {
     trace() << "initClickDownloadOS"
             << ":"
             << "OK";
-    for (const MenuEntry &entry : MenuEntries::siteEntries(settingsLists)) {
-        auto *action = new QAction(entry.caption, this);
-        action->setStatusTip(entry.caption);
-        siteLinks.append({ action, entry.target });
-        connect(action, &QAction::triggered, this, &Sniffer::onClickDownloadOSItem);
-    }
+    addMenuLinks(siteLinks, MenuEntries::siteEntries(settingsLists), &Sniffer::onClickDownloadOSItem);
     connect(this, &QWidget::customContextMenuRequested, this, &Sniffer::onRightClickDownloadOS);
 }
 
@@ -37,12 +27,7 @@ void Sniffer::onRightClickDownloadOS(QPoint position)
     trace() << "onRightClickDownloadOS"
             << ":"
             << "OK";
-    auto *menu = new QMenu(this);
-    for (const MenuLink &link : std::as_const(siteLinks)) {
-        menu->addAction(link.action);
-    }
-    connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
-    menu->popup(button->mapToGlobal(position - buttonArea.topLeft()));
+    popUpMenu(siteLinks, button->mapToGlobal(position - buttonArea.topLeft()));
 }
 
 void Sniffer::onClickDownloadOSItem()
@@ -50,10 +35,7 @@ void Sniffer::onClickDownloadOSItem()
     trace() << "onClickDownloadOSItem"
             << ":"
             << "OK";
-    const auto link
-        = std::find_if(siteLinks.cbegin(), siteLinks.cend(),
-                       [action = sender()](const MenuLink &candidate) { return candidate.action == action; });
-    if (link != siteLinks.cend()) {
+    if (const MenuLink *link = senderLink(siteLinks)) {
         QDesktopServices::openUrl(QUrl(QStringLiteral("http://") + link->target));
     }
     navigation->btnDownloaderOS->click();

@@ -11,7 +11,6 @@
 #include <QUrl>
 
 #include <algorithm>
-#include <utility>
 
 namespace {
 
@@ -25,17 +24,41 @@ bool isOwnMethodWithoutArguments(const QMetaObject &meta, const QString &name)
 
 } // namespace
 
+void Sniffer::addMenuLinks(QList<MenuLink> &links, const QList<MenuEntry> &entries, void (Sniffer::*onTriggered)())
+{
+    for (const MenuEntry &entry : entries) {
+        auto *action = new QAction(entry.caption, this);
+        action->setStatusTip(entry.caption);
+        links.append({ action, entry.target });
+        connect(action, &QAction::triggered, this, onTriggered);
+    }
+}
+
+void Sniffer::popUpMenu(const QList<MenuLink> &links, const QPoint &globalPosition)
+{
+    auto *menu = new QMenu(this);
+    for (const MenuLink &link : links) {
+        menu->addAction(link.action);
+    }
+    // A fresh menu per opening; it goes once it is closed. The actions belong to the window.
+    connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
+    menu->popup(globalPosition);
+}
+
+const Sniffer::MenuLink *Sniffer::senderLink(const QList<MenuLink> &links) const
+{
+    const auto link = std::find_if(links.cbegin(), links.cend(), [action = sender()](const MenuLink &candidate) {
+        return candidate.action == action;
+    });
+    return link == links.cend() ? nullptr : &*link;
+}
+
 void Sniffer::initClickHelp()
 {
     trace() << "initClickHelp"
             << ":"
             << "OK";
-    for (const MenuEntry &entry : MenuEntries::helpEntries(settingsLists)) {
-        auto *action = new QAction(entry.caption, this);
-        action->setStatusTip(entry.caption);
-        helpLinks.append({ action, entry.target });
-        connect(action, &QAction::triggered, this, &Sniffer::onClickHelpItem);
-    }
+    addMenuLinks(helpLinks, MenuEntries::helpEntries(settingsLists), &Sniffer::onClickHelpItem);
 }
 
 void Sniffer::onClickHelp()
@@ -43,13 +66,7 @@ void Sniffer::onClickHelp()
     trace() << "onClickHelp"
             << ":"
             << "OK";
-    auto *menu = new QMenu(this);
-    for (const MenuLink &link : std::as_const(helpLinks)) {
-        menu->addAction(link.action);
-    }
-    // A fresh menu per opening; it goes once it is closed. The actions belong to the window.
-    connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
-    menu->popup(navigation->btnHelp->mapToGlobal(QPoint(25, 15)));
+    popUpMenu(helpLinks, navigation->btnHelp->mapToGlobal(QPoint(25, 15)));
 }
 
 void Sniffer::onClickHelpItem()
@@ -57,10 +74,8 @@ void Sniffer::onClickHelpItem()
     trace() << "onClickHelpItem"
             << ":"
             << "OK";
-    const auto link
-        = std::find_if(helpLinks.cbegin(), helpLinks.cend(),
-                       [action = sender()](const MenuLink &candidate) { return candidate.action == action; });
-    if (link == helpLinks.cend()) {
+    const MenuLink *link = senderLink(helpLinks);
+    if (link == nullptr) {
         return;
     }
     const HelpTarget target = MenuEntries::interpretHelpTarget(link->target);

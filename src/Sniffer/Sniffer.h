@@ -14,6 +14,7 @@
 
 class QAction;
 class QSettings;
+struct MenuEntry;
 class QTimer;
 
 namespace Ui {
@@ -111,6 +112,10 @@ private:
     void initWidgets();
     void initClickDownloadOS();
     void initClickHelp();
+    // The help and site-link menus share these.
+    void addMenuLinks(QList<MenuLink> &links, const QList<MenuEntry> &entries, void (Sniffer::*onTriggered)());
+    void popUpMenu(const QList<MenuLink> &links, const QPoint &globalPosition);
+    const MenuLink *senderLink(const QList<MenuLink> &links) const;
     void initDownloader();
     void showMainDialog();
     QWidget *container(LayerPlan::Page page) const;
