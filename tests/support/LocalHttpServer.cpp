@@ -77,14 +77,7 @@ private:
         socket->write(head);
         if (method != "HEAD" && first <= last) {
             file.seek(first);
-            qint64 count = last - first + 1;
-            {
-                const QMutexLocker locker(&owner->mutex);
-                if (owner->cuts.contains(relative)) {
-                    count = qMin(count, owner->cuts.value(relative));
-                }
-            }
-            socket->write(file.read(count));
+            socket->write(file.read(last - first + 1));
         }
         socket->disconnectFromHost();
     }
@@ -124,10 +117,4 @@ quint16 LocalHttpServer::port() const
 QString LocalHttpServer::url(const QString &path) const
 {
     return QStringLiteral("http://127.0.0.1:%1/%2").arg(port()).arg(path);
-}
-
-void LocalHttpServer::cutAfter(const QString &path, qint64 bytes)
-{
-    const QMutexLocker locker(&mutex);
-    cuts.insert(path, bytes);
 }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QHash>
-#include <QMutex>
 #include <QString>
 #include <QThread>
 
@@ -23,15 +21,10 @@ public:
     // "http://127.0.0.1:<port>/" + path
     QString url(const QString &path) const;
 
-    // Ends the connection after this many body bytes of the named file (a server failing mid-transfer).
-    void cutAfter(const QString &path, qint64 bytes);
-
 private:
     QThread thread;
     QTcpServer *server = nullptr;
     QString root;
-    mutable QMutex mutex;
-    QHash<QString, qint64> cuts;
 
     friend class HttpConnection;
 };
