@@ -40,14 +40,6 @@ bool validKind(int kind)
     return kind >= 0 && kind < folderCount;
 }
 
-QString ensureFolder(const QString &path)
-{
-    if (!QDir(path).exists()) {
-        QDir().mkdir(path);
-    }
-    return path;
-}
-
 } // namespace
 
 struct Options::Private
@@ -102,7 +94,7 @@ Options &Options::instance()
 
 QString Options::defaultBaseFolder()
 {
-    return ensureFolder(QDir::toNativeSeparators(QDir::homePath() + QStringLiteral("/Corvane 2")));
+    return QDir::toNativeSeparators(QDir::homePath() + QStringLiteral("/Corvane 2"));
 }
 
 Options::Options(const QString &baseFolder, QObject *parent)
@@ -165,12 +157,18 @@ void Options::setFolderPath(int kind, const QString &path)
     }
     d->folders.at(kind) = QDir::toNativeSeparators(path);
     d->lastFolders.at(kind).clear();
-    if (!path.isEmpty()) {
-        QDir().mkpath(path);
-    }
     if (kind == Temp) {
         emit tempFolderChanged(d->folders.at(kind));
     }
+}
+
+QString Options::createdFolderPath(int kind) const
+{
+    const QString path = folderPath(kind);
+    if (!path.isEmpty()) {
+        QDir().mkpath(path);
+    }
+    return path;
 }
 
 QString Options::lastFolder(int kind) const

@@ -11,6 +11,8 @@ namespace Rk {
 
 // Typed user options with defaults, kept in "<base folder>/Rk.Options.ini" where every value carries
 // its type. The file is used only when it already exists; otherwise the options live in memory.
+// Reading or setting options creates no folder: a folder is made only by createdFolderPath, when
+// something is about to be written into it.
 class Options final : public QObject
 {
     Q_OBJECT
@@ -23,7 +25,7 @@ public:
     // The shared store, loaded from its file on first use and saved at program exit.
     static Options &instance();
 
-    // "<home>/Corvane 2", created when missing.
+    // "<home>/Corvane 2".
     static QString defaultBaseFolder();
 
     explicit Options(const QString &baseFolder = defaultBaseFolder(), QObject *parent = nullptr);
@@ -39,6 +41,9 @@ public:
 
     QString folderPath(int kind) const;
     void setFolderPath(int kind, const QString &path);
+    // folderPath, after creating the folder with any missing parents. Creation failures are left to
+    // the write that follows.
+    QString createdFolderPath(int kind) const;
     QString lastFolder(int kind) const;
     void setLastFolder(int kind, const QString &path);
 

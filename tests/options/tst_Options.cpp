@@ -2,6 +2,7 @@
 #include "TempHome.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QSettings>
 #include <QSignalSpy>
@@ -21,8 +22,28 @@ private slots:
     void existingFileRoundTrips();
     void garbageFileFallsBackToDefaults();
     void assignmentCopiesEveryOption();
-    void sharedInstanceLivesInHome();
+    void readingCreatesNoFolder_data();
+    void readingCreatesNoFolder();
+    void sharedInstanceCreatesNoFolderUntilAsked();
+    void folderIsCreatedForWriting_data();
+    void folderIsCreatedForWriting();
 };
+
+namespace {
+
+// Every folder below root, to see that reading options leaves the disk as it was.
+QStringList foldersBelow(const QString &root)
+{
+    QStringList folders;
+    QDirIterator it(root, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        folders.append(it.next());
+    }
+    folders.sort();
+    return folders;
+}
+
+} // namespace
 
 void tst_Options::recentFilesAreMostRecentFirstAndAtMostTen()
 {
@@ -54,7 +75,6 @@ void tst_Options::folderKinds()
     options.setFolderPath(Options::Sniffer, folder);
     QCOMPARE(options.folderPath(Options::Sniffer), QDir::toNativeSeparators(folder));
     QVERIFY(options.lastFolder(Options::Sniffer).isEmpty());
-    QVERIFY(QDir(folder).exists());
 
     options.setFolderPath(7, folder);
     options.setLastFolder(-1, folder);
@@ -165,11 +185,87 @@ void tst_Options::assignmentCopiesEveryOption()
     QCOMPARE(spy.count(), 1);
 }
 
-void tst_Options::sharedInstanceLivesInHome()
+void tst_Options::readingCreatesNoFolder_data()
+{
+    QTest::addColumn<bool>("fromFile");
+    QTest::newRow("defaults") << false;
+    QTest::newRow("folders stored in the file") << true;
+}
+
+void tst_Options::readingCreatesNoFolder()
+{
+    QFETCH(bool, fromFile);
+    TempHome home;
+    const QString base = home.path() + QStringLiteral("/base");
+    QVERIFY(QDir().mkpath(base));
+    if (fromFile) {
+        QSettings file(base + QStringLiteral("/Rk.Options.ini"), QSettings::IniFormat);
+        for (const QString &key : { QStringLiteral("TempFolderPath"), QStringLiteral("SnifferFolderPath"),
+                                    QStringLiteral("CacheFolderPath") }) {
+            file.setValue(key + QStringLiteral("/_type_"), int(QMetaType::QString));
+            file.setValue(key + QStringLiteral("/_value_"), home.path() + QStringLiteral("/stored/") + key);
+        }
+    }
+    const QStringList before = foldersBelow(home.path());
+
+    Options options(base);
+    options.loadOptions(fromFile);
+    Options copy(home.path() + QStringLiteral("/copy"));
+    copy = options;
+    for (int kind = Options::Temp; kind <= Options::Cache; ++kind) {
+        QVERIFY(!options.folderPath(kind).isEmpty());
+        QCOMPARE(copy.folderPath(kind), options.folderPath(kind));
+    }
+    QCOMPARE(foldersBelow(home.path()), before);
+}
+
+void tst_Options::sharedInstanceCreatesNoFolderUntilAsked()
 {
     TempHome home;
-    QCOMPARE(Options::defaultBaseFolder(), QDir::toNativeSeparators(home.path() + QStringLiteral("/Corvane 2")));
-    QVERIFY(QDir(Options::defaultBaseFolder()).exists());
+    const QStringList before = foldersBelow(home.path());
+    const Options &shared = Options::instance();
+    const QString base = QDir::toNativeSeparators(home.path() + QStringLiteral("/Corvane 2"));
+    QCOMPARE(shared.folderPath(Options::Sniffer), base + QDir::separator() + QStringLiteral("Sniffer"));
+    QVERIFY(!shared.alwaysOnTop());
+    QCOMPARE(foldersBelow(home.path()), before);
+
+    QCOMPARE(shared.createdFolderPath(Options::Sniffer), shared.folderPath(Options::Sniffer));
+    QVERIFY(QDir(shared.folderPath(Options::Sniffer)).exists());
+    QVERIFY(!QDir(shared.folderPath(Options::Temp)).exists());
+}
+
+void tst_Options::folderIsCreatedForWriting_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("configured");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("default under a missing base") << int(Options::Export) << QString() << QStringLiteral("base/Export");
+    QTest::newRow("configured, several levels deep")
+        << int(Options::Ripping) << QStringLiteral("a/b/rip") << QStringLiteral("a/b/rip");
+    QTest::newRow("kind outside the range") << 7 << QStringLiteral("a/b/rip") << QString();
+}
+
+void tst_Options::folderIsCreatedForWriting()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, configured);
+    QFETCH(QString, expected);
+    TempHome home;
+    Options options(home.path() + QStringLiteral("/base"));
+    options.loadOptions(false);
+    if (!configured.isEmpty()) {
+        options.setFolderPath(kind, home.path() + QLatin1Char('/') + configured);
+    }
+    const QStringList before = foldersBelow(home.path());
+
+    const QString path = options.createdFolderPath(kind);
+    if (expected.isEmpty()) {
+        QVERIFY(path.isEmpty());
+        QCOMPARE(foldersBelow(home.path()), before);
+    } else {
+        QCOMPARE(path, QDir::toNativeSeparators(home.path() + QLatin1Char('/') + expected));
+        QVERIFY(QDir(path).exists());
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_Options)
