@@ -13,7 +13,7 @@ namespace Log {
 
 namespace {
 
-// One writer at a time, so lines from different threads never interleave in the file or on the console.
+// One writer at a time: the console echo takes several writes per line, and other threads would cut in.
 QMutex &writerMutex()
 {
     static QMutex mutex;
