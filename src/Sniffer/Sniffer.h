@@ -29,7 +29,7 @@ class DialogAbout;
 } // namespace Ui
 
 // The main window: a fixed-width stack of pages ("layers") from which every feature is reached.
-// Its features live in one source file each; the logic they need without widgets lives in the shell.
+// Its features live in one source file each; the logic they need without widgets lives in rules/.
 class Sniffer final : public QDialog
 {
     Q_OBJECT

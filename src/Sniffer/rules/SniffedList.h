@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QTime>
+
+// One media stream the sniffer reported and the list keeps.
+struct SniffedItem
+{
+    enum State { NotSaved = 0, Saving = 1, Saved = 2 };
+
+    int number = 0;
+    QString time;
+    QString url;
+    QByteArray requestHeader;
+    qint64 size = 0;
+    QString type;
+    bool fromVideoSite = false;
+    State state = NotSaved;
+};
+
+// The sniffer page's list without widgets: which reports are listed, in what order, with what text, and
+// what a save dialog's answer becomes. At most `capacity` items, oldest first; rows show the newest first.
+class SniffedList final
+{
+public:
+    static constexpr int capacity = 25;
+    // Smaller streams are page furniture (thumbnails, tiny clips), not media worth keeping.
+    static constexpr qint64 minimumSize = 100000;
+
+    enum class Outcome { Listed, TooSmall, Duplicate };
+
+    Outcome add(const QString &url, const QByteArray &requestHeader, const QByteArray &lengthText,
+                const QByteArray &mediaType, const QTime &now);
+    void remove(int index);
+    // By number, not index: the list may change while an item is being saved.
+    void setState(int number, SniffedItem::State state);
+
+    int count() const { return static_cast<int>(items.size()); }
+    const SniffedItem &at(int index) const { return items.at(index); }
+    // Row 0 is the newest item.
+    int indexOfRow(int row) const { return count() - 1 - row; }
+    QStringList rowTexts() const;
+
+    // The Content-Length text as a number: surrounding white space ignored, anything else gives 0.
+    static qint64 parseLength(const QByteArray &lengthText);
+    // "x-flv\r\n" gives "flv", "mp4\r\n" gives "mp4", "MP3" stays.
+    static QString cleanType(const QByteArray &mediaType);
+    static QString rowText(const SniffedItem &item);
+    static bool isFromVideoSite(const QString &url);
+
+    // The file a save dialog's answer stands for: the item's type becomes the suffix (another typed
+    // suffix is glued to the name), the name is cleaned of unsafe characters, and the extension of a
+    // selected "Name (*.ext)" filter is added once. Forward slashes.
+    static QString targetPath(const QString &selectedFile, const QString &type, const QString &selectedFilter);
+
+private:
+    QList<SniffedItem> items;
+    int sequence = 0;
+};
