@@ -13,6 +13,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QSettings>
 #include <QTime>
@@ -169,4 +170,14 @@ void Sniffer::closeEvent(QCloseEvent *event)
             << ":"
             << "OK";
     event->accept();
+}
+
+void Sniffer::keyPressEvent(QKeyEvent *event)
+{
+    // A dialog's Escape rejects it, which would end the program; only closing the window does that.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }

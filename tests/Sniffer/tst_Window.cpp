@@ -56,6 +56,7 @@ private slots:
     void editedTitleReachesTheLabel();
     void leavingTheProgressPageStopsItsTimer();
     void rightPressAsksForTheContextMenu();
+    void escapeKeepsTheProgramRunning();
 };
 
 void tst_Window::startsOnTheNavigationBar()
@@ -253,6 +254,18 @@ void tst_Window::rightPressAsksForTheContextMenu()
     QTest::mousePress(&fixture.window(), Qt::RightButton, {}, QPoint(30, 20));
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.at(0).at(0).toPoint(), QPoint(30, 20));
+}
+
+void tst_Window::escapeKeepsTheProgramRunning()
+{
+    WindowFixture fixture;
+    QSignalSpy finished(&fixture.window(), &QDialog::finished);
+    QTest::keyClick(&fixture.window(), Qt::Key_Escape);
+    QVERIFY(fixture.window().isVisible());
+    QCOMPARE(finished.count(), 0);
+
+    fixture.window().close();
+    QVERIFY(!fixture.window().isVisible());
 }
 
 QTEST_MAIN(tst_Window)
