@@ -7,7 +7,15 @@
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QUrl>
+#include <QUrlQuery>
+
+namespace {
+
+constexpr int DripInterval = 50;
+
+} // namespace
 
 class HttpConnection final : public QObject
 {
@@ -29,8 +37,9 @@ private:
         if (end < 0) {
             return;
         }
-        const QList<QByteArray> lines = buffer.left(end).split('\n');
+        const QByteArray header = buffer.left(end + 4);
         buffer.remove(0, end + 4);
+        const QList<QByteArray> lines = header.trimmed().split('\n');
         const QList<QByteArray> request = lines.value(0).trimmed().split(' ');
         QByteArray range;
         for (const QByteArray &line : lines.mid(1)) {
@@ -38,12 +47,18 @@ private:
                 range = line.mid(6).trimmed();
             }
         }
-        respond(request.value(0), QUrl::fromPercentEncoding(request.value(1)), range);
+        respond(request.value(0), request.value(1), range, header);
     }
 
-    void respond(const QByteArray &method, const QString &target, const QByteArray &range)
+    void respond(const QByteArray &method, const QByteArray &rawTarget, const QByteArray &range,
+                 const QByteArray &header)
     {
-        const QString relative = QUrl(target).path().mid(1);
+        const QUrlQuery query(QUrl::fromEncoded(rawTarget));
+        if (query.hasQueryItem(QStringLiteral("echo"))) {
+            sendBody(method, "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n", header, query);
+            return;
+        }
+        const QString relative = QUrl(QUrl::fromPercentEncoding(rawTarget)).path().mid(1);
         QFile file(owner->root + QLatin1Char('/') + relative);
         if (relative.contains(QStringLiteral("..")) || !QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly)) {
             socket->write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
@@ -66,29 +81,71 @@ private:
         }
         const QString mime = QMimeDatabase().mimeTypeForFile(file.fileName()).name();
         QByteArray head = partial ? "HTTP/1.1 206 Partial Content\r\n" : "HTTP/1.1 200 OK\r\n";
+        if (query.hasQueryItem(QStringLiteral("status"))) {
+            head = "HTTP/1.1 " + query.queryItemValue(QStringLiteral("status")).toLatin1() + " Status\r\n";
+            last = first - 1;
+        }
         head += "Content-Type: " + mime.toLatin1() + "\r\n";
         head += "Accept-Ranges: bytes\r\n";
-        head += "Content-Length: " + QByteArray::number(qMax<qint64>(0, last - first + 1)) + "\r\n";
         if (partial) {
             head += "Content-Range: bytes " + QByteArray::number(first) + '-' + QByteArray::number(last) + '/'
                 + QByteArray::number(size) + "\r\n";
         }
-        head += "Connection: close\r\n\r\n";
-        socket->write(head);
-        if (method != "HEAD" && first <= last) {
+        QByteArray body;
+        if (first <= last) {
             file.seek(first);
-            socket->write(file.read(last - first + 1));
+            body = file.read(last - first + 1);
         }
-        socket->disconnectFromHost();
+        sendBody(method, head, body, query);
+    }
+
+    // Sends the head (status line and headers so far) and the body, shaped by the query's modes.
+    void sendBody(const QByteArray &method, QByteArray head, QByteArray body, const QUrlQuery &query)
+    {
+        if (!query.hasQueryItem(QStringLiteral("nolength"))) {
+            head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+        }
+        if (query.hasQueryItem(QStringLiteral("cacheable"))) {
+            head += "Cache-Control: max-age=3600\r\nLast-Modified: Mon, 07 Dec 2026 10:00:00 GMT\r\n";
+        }
+        socket->write(head + "Connection: close\r\n\r\n");
+        if (method == "HEAD") {
+            socket->disconnectFromHost();
+            return;
+        }
+        if (query.hasQueryItem(QStringLiteral("stall"))) {
+            return;
+        }
+        if (query.hasQueryItem(QStringLiteral("drop"))) {
+            body.truncate(query.queryItemValue(QStringLiteral("drop")).toLongLong());
+        }
+        const qsizetype chunk = query.queryItemValue(QStringLiteral("drip")).toLongLong();
+        if (chunk <= 0) {
+            socket->write(body);
+            socket->disconnectFromHost();
+            return;
+        }
+        pending = body;
+        auto *timer = new QTimer(this);
+        connect(timer, &QTimer::timeout, this, [this, chunk] {
+            socket->write(pending.left(chunk));
+            pending.remove(0, qMin(chunk, pending.size()));
+            if (pending.isEmpty()) {
+                socket->disconnectFromHost();
+            }
+        });
+        timer->start(DripInterval);
     }
 
     QTcpSocket *socket;
     LocalHttpServer *owner;
     QByteArray buffer;
+    QByteArray pending;
 };
 
-LocalHttpServer::LocalHttpServer(const QString &folder)
+LocalHttpServer::LocalHttpServer(const QString &folder, const QHostAddress &bindAddress)
     : root(folder)
+    , address(bindAddress)
 {
     server = new QTcpServer;
     server->moveToThread(&thread);
@@ -100,7 +157,7 @@ LocalHttpServer::LocalHttpServer(const QString &folder)
     });
     thread.start();
     QMetaObject::invokeMethod(
-        server, [this] { server->listen(QHostAddress::LocalHost); }, Qt::BlockingQueuedConnection);
+        server, [this] { server->listen(address); }, Qt::BlockingQueuedConnection);
 }
 
 LocalHttpServer::~LocalHttpServer()
@@ -116,5 +173,5 @@ quint16 LocalHttpServer::port() const
 
 QString LocalHttpServer::url(const QString &path) const
 {
-    return QStringLiteral("http://127.0.0.1:%1/%2").arg(port()).arg(path);
+    return QStringLiteral("http://%1:%2/%3").arg(address.toString()).arg(port()).arg(path);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHostAddress>
 #include <QString>
 #include <QThread>
 
@@ -7,24 +8,33 @@
 
 class QTcpServer;
 
-// A small HTTP/1.1 server on 127.0.0.1 that serves the files of one folder, with HEAD and byte
-// ranges. It runs on a thread of its own, so tests may block on a client while it answers.
+// A small HTTP/1.1 server on a loopback address (127.0.0.1 unless told) that serves the files of one folder, with HEAD
+// and byte ranges. It runs on a thread of its own, so tests may block on a client while it answers.
+// Query items choose how a request is answered, and may be combined:
+//   echo       the body is the request's header block exactly as received (no file needed)
+//   nolength   no Content-Length: the body ends when the connection closes
+//   drip=N     the body goes out N bytes every 50 ms
+//   drop=N     the connection is closed after N body bytes, whatever Content-Length said
+//   stall      the headers go out, then nothing until the client gives up
+//   cacheable  the response allows caching for an hour
+//   status=N   the file's answer becomes an empty one with status N
 class LocalHttpServer final
 {
 public:
-    explicit LocalHttpServer(const QString &folder);
+    explicit LocalHttpServer(const QString &folder, const QHostAddress &bindAddress = QHostAddress::LocalHost);
     ~LocalHttpServer();
     LocalHttpServer(const LocalHttpServer &) = delete;
     LocalHttpServer &operator=(const LocalHttpServer &) = delete;
 
     quint16 port() const;
-    // "http://127.0.0.1:<port>/" + path
+    // "http://<address>:<port>/" + path
     QString url(const QString &path) const;
 
 private:
     QThread thread;
     QTcpServer *server = nullptr;
     QString root;
+    QHostAddress address;
 
     friend class HttpConnection;
 };

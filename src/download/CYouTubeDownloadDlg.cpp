@@ -1,0 +1,130 @@
+#include "CYouTubeDownloadDlg.h"
+
+#include "CYouTubeDownloader.h"
+#include "DownloadTexts.h"
+#include "ui_CHttpDownloadDlg.h"
+
+#include <QMessageBox>
+#include <QUrl>
+
+CYouTubeDownloadDlg::CYouTubeDownloadDlg(QWidget *parent)
+    : QDialog(parent)
+    , downloader(new CYouTubeDownloader)
+    , form(std::make_unique<Ui::CHttpDownloadDlg>())
+{
+    form->setupUi(this);
+    downloader->setParent(this);
+    setWindowTitle(QStringLiteral("Starting download..."));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setFixedSize(600, 180);
+    connect(downloader, &CYouTubeDownloader::OnProgress, this, &CYouTubeDownloadDlg::OnProgress);
+    // Direct: the modal loop ends inside the worker's finishing step, after the file is in place.
+    connect(downloader, &CYouTubeDownloader::finished, this, &CYouTubeDownloadDlg::onThreadFinished,
+            Qt::DirectConnection);
+    connect(form->pbCancel, &QPushButton::clicked, this, &CYouTubeDownloadDlg::on_pbCanceled_clicked);
+    timer.start();
+}
+
+CYouTubeDownloadDlg::~CYouTubeDownloadDlg() = default;
+
+CYouTubeDownloader *CYouTubeDownloadDlg::worker() const
+{
+    return downloader;
+}
+
+void CYouTubeDownloadDlg::beginDownload()
+{
+    lastPercent = -1;
+    lastSampleBytes = 0;
+    const QUrl url = QUrl::fromEncoded(downloader->url().toLatin1());
+    qDebug() << url;
+    qDebug() << url.path() << url.host();
+    fileName = DownloadTexts::shownFileName(url);
+    form->lbFileStatus->setText(QStringLiteral("%1 from %2").arg(fileName, url.host()));
+    transferring = true;
+    downloader->startDownload();
+}
+
+void CYouTubeDownloadDlg::setPercentage(int percent)
+{
+    form->progressDownload->setValue(percent);
+    setWindowTitle(QStringLiteral("%1% of %2 Completed").arg(percent).arg(fileName));
+}
+
+void CYouTubeDownloadDlg::setTimeLeft(unsigned int seconds, unsigned long long bytesRead, unsigned long long totalBytes)
+{
+    form->lbTimeLeft->setText(DownloadTexts::timeLeftText(seconds, bytesRead, totalBytes));
+}
+
+void CYouTubeDownloadDlg::setStatus(const QString &text)
+{
+    downloader->logStatus(text);
+    form->lbCtrlStatus->setText(text);
+}
+
+void CYouTubeDownloadDlg::setTransferRate(double bytesPerMillisecond)
+{
+    form->lbTransferRate->setText(DownloadTexts::rateText(bytesPerMillisecond));
+}
+
+void CYouTubeDownloadDlg::reject()
+{
+    // Escape and the title-bar button cancel like the Cancel button; the dialog then ends when the
+    // worker reports the end of the transfer.
+    if (transferring) {
+        on_pbCanceled_clicked();
+    } else {
+        QDialog::reject();
+    }
+}
+
+void CYouTubeDownloadDlg::OnProgress(unsigned long long nBytesRead, bool bGotFileSize, unsigned long long nFileSize)
+{
+    if (lastPercent == -1) {
+        startTime = timer.elapsed();
+        lastSampleTime = startTime;
+    }
+    if (bGotFileSize) {
+        // A server sending more than it announced must not push the bar past its end.
+        const int percent = int(qMin<unsigned long long>(nBytesRead * 100 / nFileSize, 100));
+        if (percent != lastPercent) {
+            setPercentage(percent);
+            lastPercent = percent;
+        }
+    }
+    const qint64 now = timer.elapsed();
+    if (now - lastSampleTime <= 1000) {
+        return;
+    }
+    setTransferRate(double(nBytesRead - lastSampleBytes) / double(now - lastSampleTime));
+    lastSampleBytes = nBytesRead;
+    lastSampleTime = now;
+    if (bGotFileSize && nBytesRead != 0) {
+        const unsigned long long remaining = nFileSize > nBytesRead ? nFileSize - nBytesRead : 0;
+        const double secondsLeft = double(now - startTime) / double(nBytesRead) * double(remaining) / 1000.0;
+        setTimeLeft(static_cast<unsigned int>(secondsLeft), nBytesRead, nFileSize);
+    }
+}
+
+void CYouTubeDownloadDlg::onThreadFinished()
+{
+    transferring = false;
+    if (downloader->isAborted()) {
+        done(0);
+    } else if (downloader->networkError() != 0) {
+        QMessageBox::critical(this, QStringLiteral("Error"), QStringLiteral("Server Error"));
+        done(0);
+    } else if (!downloader->errorText().isEmpty()) {
+        QMessageBox::critical(this, QStringLiteral("Error"), downloader->errorText());
+        done(0);
+    } else {
+        done(1);
+    }
+}
+
+void CYouTubeDownloadDlg::on_pbCanceled_clicked()
+{
+    downloader->abort();
+    form->pbCancel->setEnabled(false);
+    setStatus(QStringLiteral("Aborting transfer"));
+}

@@ -1,0 +1,82 @@
+#include "DownloadTexts.h"
+
+namespace DownloadTexts {
+
+QString sizeText(quint64 bytes)
+{
+    if (bytes < 1024) {
+        return QStringLiteral("%1 Bytes").arg(bytes);
+    }
+    if (bytes < 1048576) {
+        return QStringLiteral("%1 KB").arg(double(bytes) / 1024.0, 0, 'f', 1);
+    }
+    return QStringLiteral("%1 MB").arg(double(bytes) / 1048576.0, 0, 'f', 2);
+}
+
+QString durationText(quint64 seconds)
+{
+    if (seconds <= 59) {
+        return QStringLiteral("%1 sec").arg(seconds);
+    }
+    const quint64 minutes = seconds / 60;
+    const quint64 rest = seconds % 60;
+    if (rest == 0) {
+        return QStringLiteral("%1 min").arg(minutes);
+    }
+    return QStringLiteral("%1 min %2 sec").arg(minutes).arg(rest);
+}
+
+QString timeLeftText(quint64 seconds, quint64 bytesRead, quint64 totalBytes)
+{
+    const QString copied = QStringLiteral("%1 of %2").arg(sizeText(bytesRead), sizeText(totalBytes));
+    return QStringLiteral("%1 (%2 copied)").arg(durationText(seconds), copied);
+}
+
+QString rateText(double bytesPerMillisecond)
+{
+    if (bytesPerMillisecond < 1.0) {
+        return QStringLiteral("%1 Bytes/Sec").arg(bytesPerMillisecond * 1024.0, 0, 'f', 0);
+    }
+    if (bytesPerMillisecond < 10.0) {
+        return QStringLiteral("%1 KB/Sec").arg(bytesPerMillisecond, 0, 'f', 2);
+    }
+    return QStringLiteral("%1 KB/Sec").arg(bytesPerMillisecond, 0, 'f', 0);
+}
+
+QString shownFileName(const QUrl &url)
+{
+    QString path = url.path();
+    if (url.hasFragment()) {
+        path += QLatin1Char('#') + url.fragment();
+    }
+    if (path.size() <= 1) {
+        return path;
+    }
+    qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0) {
+        slash = path.lastIndexOf(QLatin1Char('\\'));
+    }
+    return slash < 0 ? path : path.mid(slash + 1);
+}
+
+QList<std::pair<QByteArray, QByteArray>> rawHeaderPairs(const QByteArray &header)
+{
+    static const QByteArray separator(": ");
+    QList<std::pair<QByteArray, QByteArray>> pairs;
+    for (const QByteArray &line : header.split('\n')) {
+        const QByteArray text = line.endsWith('\r') ? line.chopped(1) : line;
+        if (text.isEmpty() || text.split(' ').constFirst() == "GET") {
+            continue;
+        }
+        const qsizetype colon = text.indexOf(separator);
+        if (colon <= 0) {
+            continue;
+        }
+        const qsizetype valueStart = colon + separator.size();
+        const qsizetype valueEnd = text.indexOf(separator, valueStart);
+        pairs.append({ text.left(colon), text.mid(valueStart, valueEnd < 0 ? -1 : valueEnd - valueStart) });
+    }
+    return pairs;
+}
+
+} // namespace DownloadTexts

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QUrl>
+
+#include <utility>
+
+// The texts of the download progress dialog and the parsing of a captured request header, free of
+// widgets and of the network.
+namespace DownloadTexts {
+
+// "1023 Bytes", "1.0 KB", "1.00 MB": binary thresholds (1024 and 1,048,576).
+QString sizeText(quint64 bytes);
+
+// "59 sec", "1 min", "1 min 1 sec".
+QString durationText(quint64 seconds);
+
+// "1 min 15 sec (1.5 KB of 3.00 MB copied)".
+QString timeLeftText(quint64 seconds, quint64 bytesRead, quint64 totalBytes);
+
+// The rate given in bytes per millisecond: below 1 as "<rate × 1024> Bytes/Sec", below 10 as
+// "<rate> KB/Sec" with two decimals, otherwise with none.
+QString rateText(double bytesPerMillisecond);
+
+// The name shown for the file behind an address: the last part of its path (the query left out).
+QString shownFileName(const QUrl &url);
+
+// The header lines to send again, as (name, value) pairs: the request line and lines without a
+// name or without ": " are left out; a value is cut at a second ": ".
+QList<std::pair<QByteArray, QByteArray>> rawHeaderPairs(const QByteArray &header);
+
+} // namespace DownloadTexts
