@@ -69,12 +69,8 @@ qint64 SniffedList::parseLength(const QByteArray &lengthText)
 QString SniffedList::cleanType(const QByteArray &mediaType)
 {
     QString type = QString::fromLatin1(mediaType);
-    type.remove(QStringLiteral("x-"));
-    const qsizetype lineEnd = type.indexOf(QStringLiteral("\r\n"));
-    if (lineEnd >= 0) {
-        type.truncate(lineEnd);
-    }
-    return type.trimmed();
+    // The type ends with the header's line end.
+    return type.remove(QStringLiteral("x-")).trimmed();
 }
 
 QString SniffedList::rowText(const SniffedItem &item)
@@ -86,6 +82,11 @@ QString SniffedList::rowText(const SniffedItem &item)
 bool SniffedList::isFromVideoSite(const QString &url)
 {
     return url.indexOf(VideoSite::mainHost, 1) > 0;
+}
+
+QByteArray SniffedList::reportedUrl(const QString &url)
+{
+    return QString(url).remove(QStringLiteral("http://")).trimmed().toLatin1();
 }
 
 QString SniffedList::targetPath(const QString &selectedFile, const QString &type, const QString &selectedFilter)

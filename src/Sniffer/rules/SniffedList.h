@@ -50,6 +50,8 @@ public:
     static QString cleanType(const QByteArray &mediaType);
     static QString rowText(const SniffedItem &item);
     static bool isFromVideoSite(const QString &url);
+    // An item's address in the form the capture engines report it (no scheme), for their ignore lists.
+    static QByteArray reportedUrl(const QString &url);
 
     // The file a save dialog's answer stands for: the item's type becomes the suffix (another typed
     // suffix is glued to the name), the name is cleaned of unsafe characters, and the extension of a

@@ -26,6 +26,7 @@ private slots:
     void cleansType_data();
     void cleansType();
     void marksVideoSiteItems();
+    void ignoredInTheReportedForm();
     void savedNames_data();
     void savedNames();
 };
@@ -119,6 +120,12 @@ void tst_SniffedList::marksVideoSiteItems()
     list.add(QStringLiteral("http://cdn.example.org/clip.mp4"), {}, length(200000), "mp4\r\n", noon);
     QVERIFY(list.at(0).fromVideoSite);
     QVERIFY(!list.at(1).fromVideoSite);
+}
+
+void tst_SniffedList::ignoredInTheReportedForm()
+{
+    QCOMPARE(SniffedList::reportedUrl(QStringLiteral("http://127.0.0.2:8080/v/clip.flv ")),
+             QByteArray("127.0.0.2:8080/v/clip.flv"));
 }
 
 void tst_SniffedList::savedNames_data()
