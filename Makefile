@@ -3,10 +3,13 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 BENCH_BUILD ?= build-bench
+FUZZ_BUILD ?= build-fuzz
+FUZZ_RUNS  ?= 10000000
+TSAN_BUILD ?= build-capture-tsan
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_WERROR=ON
 
-.PHONY: deps configure build program run test format-check asan bench
+.PHONY: deps configure build program run test format-check asan bench fuzz tsan
 
 deps:
 	@scripts/install-deps.sh
@@ -40,3 +43,22 @@ bench: deps
 	@cmake -S . -B $(BENCH_BUILD) $(CMAKE_ARGS) -DCORVANE_BUILD_TESTS=OFF -DCORVANE_BUILD_BENCH=ON >/dev/null
 	@cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@cd $(BENCH_BUILD) && ctest -L bench --output-on-failure -V
+
+# The frame matcher under libFuzzer (clang, ASan + UBSan), seeded with generated frame sequences.
+fuzz: deps
+	@CXX=clang++ cmake -S tests/fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@rm -rf $(FUZZ_BUILD)/seeds && $(FUZZ_BUILD)/make_seeds $(FUZZ_BUILD)/seeds
+	@mkdir -p $(FUZZ_BUILD)/corpus
+	@echo "== frame matcher fuzzing, $(FUZZ_RUNS) runs"
+	@$(FUZZ_BUILD)/fuzz_FrameMatcher -runs=$(FUZZ_RUNS) -max_len=70000 -print_final_stats=1 \
+		$(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/seeds
+
+# The capture library's unit and thread tests under ThreadSanitizer (gcc: clang 14 lacks std::source_location).
+tsan: deps
+	@cmake -S . -B $(TSAN_BUILD) $(CMAKE_ARGS) -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" \
+		-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread >/dev/null
+	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target tst_FrameMatcher tst_MarkerSearch tst_SniffReportQueue
+	@echo "== capture tests under ThreadSanitizer"
+	@cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/capture/tsan.supp" \
+		ctest -R '^tst_(FrameMatcher|MarkerSearch|SniffReportQueue)$$' --output-on-failure

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <mutex>
+#include <vector>
+
+// URLs that must not be reported; one entry suppresses one report. Filled from the window's thread, used up
+// by the capture thread.
+class IgnoreList
+{
+public:
+    void add(const QByteArray &url, int count);
+    // Removes the first entry equal to url, keeping the order of the rest.
+    bool take(const QByteArray &url);
+
+private:
+    std::mutex mutex;
+    std::vector<QByteArray> urls;
+};

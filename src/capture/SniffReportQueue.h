@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <deque>
+#include <mutex>
+#include <optional>
+
+struct SniffReport
+{
+    QByteArray url, requestHeader, contentLength, mediaType;
+};
+
+// The program-wide queue between the capture threads and the window's thread. Bounded: a window that stops
+// draining must not let the capture threads eat the memory.
+class SniffReportQueue
+{
+public:
+    explicit SniffReportQueue(qsizetype capacity = 1000);
+
+    // When full, drops the oldest entry and logs one line saying so.
+    void push(SniffReport report);
+    // The oldest, or nothing.
+    std::optional<SniffReport> take();
+    qsizetype size() const;
+
+private:
+    const qsizetype limit;
+    mutable std::mutex mutex;
+    std::deque<SniffReport> reports;
+};

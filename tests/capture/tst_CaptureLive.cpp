@@ -1,0 +1,255 @@
+#include "CVideoSniffer.h"
+#include "CaptureReporter.h"
+#include "LocalHttpServer.h"
+#include "SniffReportQueue.h"
+
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <optional>
+#include <thread>
+
+#include <fcntl.h>
+#include <sched.h>
+#include <unistd.h>
+
+namespace {
+
+SniffReportQueue &queue()
+{
+    static SniffReportQueue reports;
+    return reports;
+}
+
+void collect(QByteArray url, QByteArray requestHeader, QByteArray contentLength, QByteArray mediaType)
+{
+    queue().push({ std::move(url), std::move(requestHeader), std::move(contentLength), std::move(mediaType) });
+}
+
+std::optional<SniffReport> waitForReport(const QByteArray &url)
+{
+    const QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired()) {
+        while (std::optional<SniffReport> report = queue().take()) {
+            if (report->url == url) {
+                return report;
+            }
+        }
+        QThread::msleep(20);
+    }
+    return std::nullopt;
+}
+
+// The whole reply to request, sent from a socket bound to from.
+QByteArray fetch(const QHostAddress &from, const QHostAddress &to, quint16 port, const QByteArray &request)
+{
+    QTcpSocket socket;
+    if (!socket.bind(from)) {
+        return {};
+    }
+    socket.connectToHost(to, port);
+    if (!socket.waitForConnected(5000)) {
+        return {};
+    }
+    socket.write(request);
+    QByteArray reply;
+    while (socket.waitForReadyRead(5000)) {
+        reply += socket.readAll();
+    }
+    return reply + socket.readAll();
+}
+
+bool ip(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral("ip"), arguments);
+    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+class RecordingReporter final : public CaptureReporter
+{
+public:
+    void critical(const QString &text) override { texts.append(text); }
+    QStringList texts;
+};
+
+constexpr qsizetype clipSize = 150'000;
+
+} // namespace
+
+class tst_CaptureLive final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void unknownAdapterDoesNotCapture();
+    void loopbackNeverListed();
+    void loopbackAdapter();
+    void vethIntoNamespace();
+
+private:
+    // An engine on adapter with the report collector registered; nullptr when capture is not permitted here.
+    std::unique_ptr<CVideoSniffer> openEngine(const QByteArray &adapter);
+    void verifyReport(const QHostAddress &client, const QHostAddress &server, quint16 port, const QByteArray &host);
+
+    QTemporaryDir folder;
+    RecordingReporter reporter;
+};
+
+void tst_CaptureLive::initTestCase()
+{
+    // A run killed by its timeout cannot clean up; remove what such runs left.
+    QProcess list;
+    list.start(QStringLiteral("ip"), { QStringLiteral("netns"), QStringLiteral("list") });
+    list.waitForFinished(10000);
+    static const QRegularExpression leftover(QStringLiteral("^cvcap(\\d+)\\b"), QRegularExpression::MultilineOption);
+    for (auto match = leftover.globalMatch(QString::fromLocal8Bit(list.readAllStandardOutput())); match.hasNext();) {
+        const QRegularExpressionMatch found = match.next();
+        if (!QFileInfo::exists(QStringLiteral("/proc/") + found.captured(1))) {
+            ip({ QStringLiteral("netns"), QStringLiteral("del"), found.captured(0) });
+        }
+    }
+    QFile clip(folder.filePath(QStringLiteral("clip.mp4")));
+    QVERIFY(clip.open(QIODevice::WriteOnly));
+    QByteArray body(clipSize, 'v');
+    QCOMPARE(clip.write(body), clipSize);
+    CaptureReporter::install(&reporter);
+}
+
+void tst_CaptureLive::cleanupTestCase()
+{
+    CaptureReporter::install(nullptr);
+}
+
+std::unique_ptr<CVideoSniffer> tst_CaptureLive::openEngine(const QByteArray &adapter)
+{
+    auto engine = std::make_unique<CVideoSniffer>(adapter);
+    if (!engine->isCapturing() && engine->openError().contains(QStringLiteral("permission"), Qt::CaseInsensitive)) {
+        qWarning().noquote() << "capture needs root or CAP_NET_RAW:" << engine->openError();
+        return nullptr;
+    }
+    engine->registerCallback(collect);
+    return engine;
+}
+
+void tst_CaptureLive::verifyReport(const QHostAddress &client, const QHostAddress &server, quint16 port,
+                                   const QByteArray &host)
+{
+    const QByteArray request = "GET /clip.mp4 HTTP/1.1\r\nHost: " + host + "\r\nUser-Agent: capture-test\r\n\r\n";
+    QVERIFY(fetch(client, server, port, request).size() > clipSize);
+    const std::optional<SniffReport> report = waitForReport(host + "/clip.mp4");
+    QVERIFY2(report, "no report of the response");
+    QCOMPARE(report->requestHeader, request);
+    QCOMPARE(report->contentLength, QByteArray::number(clipSize) + "\r\n");
+    QCOMPARE(report->mediaType, QByteArray("mp4\r\n"));
+}
+
+void tst_CaptureLive::unknownAdapterDoesNotCapture()
+{
+    const CVideoSniffer engine("no-such-adapter");
+    QVERIFY(!engine.isCapturing());
+    QVERIFY(engine.openError().contains(QStringLiteral("no-such-adapter")));
+    QVERIFY(reporter.texts.isEmpty());
+}
+
+void tst_CaptureLive::loopbackNeverListed()
+{
+    QVERIFY(!CVideoSniffer::listInterfaces().contains("lo"));
+}
+
+void tst_CaptureLive::loopbackAdapter()
+{
+    const QHostAddress server(QStringLiteral("127.0.0.2"));
+    const LocalHttpServer http(folder.path(), server);
+    const std::unique_ptr<CVideoSniffer> engine = openEngine("lo");
+    if (!engine) {
+        QSKIP("capturing needs root or CAP_NET_RAW");
+    }
+    QVERIFY2(engine->isCapturing(), qPrintable(engine->openError()));
+    verifyReport(QHostAddress(QStringLiteral("127.0.0.1")), server, http.port(),
+                 "127.0.0.2:" + QByteArray::number(http.port()));
+}
+
+// Frames with real Ethernet addresses: a veth pair whose far end sits in a namespace of this test, with the
+// server inside it. Afterwards the pair is idle, and an engine on it must still stop.
+void tst_CaptureLive::vethIntoNamespace()
+{
+    const QString id = QString::number(getpid());
+    const QString space = QStringLiteral("cvcap") + id;
+    const QString near = QStringLiteral("cvc") + id + QLatin1Char('a');
+    const QString far = QStringLiteral("cvc") + id + QLatin1Char('b');
+    const QString subnet = QStringLiteral("10.213.%1.").arg(getpid() % 250 + 1);
+    // "%n" / "%f" / "%s" stand for the near and far link and the namespace.
+    const auto run = [&](QString command) {
+        command.replace(QStringLiteral("%n"), near).replace(QStringLiteral("%f"), far);
+        return ip(command.replace(QStringLiteral("%s"), space).split(QLatin1Char(' ')));
+    };
+    if (!run(QStringLiteral("netns add %s"))) {
+        QSKIP("creating a network namespace needs the ip tool and CAP_SYS_ADMIN");
+    }
+    const auto cleanUp = qScopeGuard([&] {
+        run(QStringLiteral("link del %n"));
+        run(QStringLiteral("netns del %s"));
+    });
+    QVERIFY(run(QStringLiteral("link add %n type veth peer name %f netns %s")));
+    // No IPv6 link-local addresses, so nothing talks on the pair unless the test does.
+    QVERIFY(run(QStringLiteral("link set %n addrgenmode none")));
+    QVERIFY(run(QStringLiteral("netns exec %s ip link set %f addrgenmode none")));
+    QVERIFY(run(QStringLiteral("addr add 169.254.213.1/30 dev %n")));
+    QVERIFY(run(QStringLiteral("link set %n up")));
+    QVERIFY(run(QStringLiteral("netns exec %s ip addr add ") + subnet + QStringLiteral("2/30 dev %f")));
+    QVERIFY(run(QStringLiteral("netns exec %s ip link set %f up")));
+
+    // A link-local address alone does not qualify.
+    QVERIFY(!CVideoSniffer::listInterfaces().contains(near.toLatin1()));
+    {
+        const CVideoSniffer unusable(near.toLatin1());
+        QVERIFY(!unusable.isCapturing());
+        QVERIFY(!unusable.openError().isEmpty());
+    }
+    QVERIFY(run(QStringLiteral("addr add ") + subnet + QStringLiteral("1/30 dev %n")));
+    QVERIFY(CVideoSniffer::listInterfaces().contains(near.toLatin1()));
+    QVERIFY(reporter.texts.isEmpty());
+
+    const QHostAddress server(subnet + QLatin1Char('2'));
+    std::unique_ptr<LocalHttpServer> http;
+    std::thread([&] {
+        const int handle = open(qPrintable(QStringLiteral("/var/run/netns/") + space), O_RDONLY | O_CLOEXEC);
+        if (handle >= 0 && setns(handle, CLONE_NEWNET) == 0) {
+            http = std::make_unique<LocalHttpServer>(folder.path(), server);
+        }
+        if (handle >= 0) {
+            close(handle);
+        }
+    }).join();
+    QVERIFY2(http && http->port() != 0, "no server inside the namespace");
+
+    std::unique_ptr<CVideoSniffer> engine = openEngine(near.toLatin1());
+    if (!engine) {
+        QSKIP("capturing needs root or CAP_NET_RAW");
+    }
+    QVERIFY2(engine->isCapturing(), qPrintable(engine->openError()));
+    verifyReport(QHostAddress(subnet + QLatin1Char('1')), server, http->port(),
+                 server.toString().toLatin1() + ':' + QByteArray::number(http->port()));
+    http.reset();
+
+    // Without a way out of a blocking read this hangs until the test's timeout.
+    QTest::qWait(1500);
+    QElapsedTimer stopping;
+    stopping.start();
+    engine.reset();
+    qInfo() << "quiet adapter: engine stopped in" << stopping.elapsed() << "ms";
+}
+
+QTEST_GUILESS_MAIN(tst_CaptureLive)
+#include "tst_CaptureLive.moc"
