@@ -1,5 +1,7 @@
 #include "Sniffer.h"
 
+#include "CVideoSniffer.h"
+#include "CaptureMessageBoxes.h"
 #include "Trace.h"
 #include "WindowTitle.h"
 #include "ui_DialogAbout.h"
@@ -57,6 +59,7 @@ Sniffer::Sniffer(QWidget *parent)
 
 Sniffer::~Sniffer()
 {
+    CaptureReporter::install(nullptr);
     // Destroying the pages moves the focus; the application must not report that to a half-destroyed window.
     if (QCoreApplication::instance() != nullptr) {
         disconnect(QCoreApplication::instance(), nullptr, this, nullptr);
@@ -68,6 +71,8 @@ void Sniffer::start()
     trace() << "start"
             << ":"
             << "OK";
+    captureMessages = std::make_unique<CaptureMessageBoxes>();
+    CaptureReporter::install(captureMessages.get());
     initWidgets();
     initClickDownloadOS();
     initClickHelp();
@@ -84,6 +89,7 @@ void Sniffer::initWidgets()
     placeForm(*navigation, ui->widgetNavigation);
     connect(navigation->btnDownloaderYT, &QPushButton::clicked, this, &Sniffer::showURLField);
     connect(navigation->btnDownloaderOS, &QPushButton::clicked, this, &Sniffer::showURLField);
+    connect(navigation->btnSniffer, &QPushButton::clicked, this, &Sniffer::runOldSniffer);
     connect(navigation->btnBack, &QPushButton::clicked, this, &Sniffer::showPreviousPage);
     connect(navigation->btnOptions, &QPushButton::clicked, this, &Sniffer::showOptions);
     connect(navigation->btnOptions_2, &QPushButton::clicked, this, &Sniffer::showOptions);

@@ -2,6 +2,7 @@
 
 #include "LayerPlan.h"
 #include "SettingsFile.h"
+#include "SniffedList.h"
 #include "VideoInfo.h"
 
 #include <QDialog>
@@ -11,8 +12,14 @@
 #include <QStringList>
 
 #include <memory>
+#include <vector>
 
+class CaptureMessageBoxes;
+class CVideoSniffer;
 class QAction;
+class QFileDialog;
+class QListWidgetItem;
+class QPushButton;
 class QSettings;
 struct MenuEntry;
 class QTimer;
@@ -70,6 +77,10 @@ public:
     QString targetExtension;
     QString chosenFilePath;
 
+    // The capture engines' report receiver: runs on their threads and only queues the report.
+    static void queueSniffReport(QByteArray url, QByteArray requestHeader, QByteArray contentLength,
+                                 QByteArray mediaType);
+
 signals:
     void downloadFinished(QString path);
 
@@ -92,6 +103,20 @@ public slots:
     void focusOnInputURL();
     void saveDefaultFilePath();
     void selectDefaultFilePath();
+    void runOldSniffer();
+    void showOldSniffer();
+    void checkUrlQueue();
+    void onClickOldSnifferListItem(QListWidgetItem *item);
+    void onClickOldSnifferListItem();
+    void onClickOldSnifferPreview();
+    void onClickOldSnifferRemove();
+    void onClickOldSnifferDownloadVideo();
+    void onClickOldSnifferDownloadAudio();
+    // Saves the selected item; returns the saved path, or nothing when it was not saved.
+    QString onClickOldSnifferDownload();
+    void onOldSnifferDownloadFinished(QString path);
+    void onSaveFilterSelected(const QString &filter);
+    void changeButtonIcon();
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -120,6 +145,12 @@ private:
     void initDownloader();
     void showMainDialog();
     QWidget *container(LayerPlan::Page page) const;
+    void startEngines();
+    void refreshOldSnifferList();
+    int selectedSniffedIndex() const;
+    void ignoreOwnRequest(const QString &url);
+    QString selectSniffedSaveFile(const QString &type);
+    void pressButtonIcon(QPushButton *button, const QString &resource);
 
     std::unique_ptr<Ui::Sniffer> ui;
     std::unique_ptr<Ui::Navigation> navigation;
@@ -145,4 +176,18 @@ private:
     QList<MenuLink> siteLinks;
     QPointer<QDialog> aboutDialog;
     VideoInfo video;
+
+    std::unique_ptr<CaptureMessageBoxes> captureMessages;
+    bool oldSnifferOpened = false;
+    SniffedList sniffedItems;
+    QTimer *urlQueueTimer = nullptr;
+    std::vector<std::unique_ptr<CVideoSniffer>> engines;
+    // 4 after the video button, 5 after the audio button.
+    int sniffedDownloadKind = 0;
+    QString audioCopySource;
+    QString audioCopyTarget;
+    QPointer<QFileDialog> sniffedSaveDialog;
+    QPushButton *pressedButton = nullptr;
+    QString pressedIcon;
+    bool iconRestored = true;
 };

@@ -5,3 +5,6 @@
 
 // The whole content of a file, or nothing when it cannot be read.
 QByteArray readFile(const QString &path);
+
+// Replaces the file's content; false when it cannot be written.
+bool writeFile(const QString &path, const QByteArray &content);

@@ -11,9 +11,12 @@ enum Error : int {
     NoVideoId = 2,
     InvalidAddress = 3,
     NoSnifferTestPage = 8,
+    CaptureNotPermitted = 9,
+    NoCaptureAdapter = 10,
 };
 
-inline constexpr std::array errors { UnsupportedAddress, NoVideoId, InvalidAddress, NoSnifferTestPage };
+inline constexpr std::array errors { UnsupportedAddress, NoVideoId,           InvalidAddress,
+                                     NoSnifferTestPage,  CaptureNotPermitted, NoCaptureAdapter };
 
 // The site-download driver's error codes run from 0 up to this count, exclusive.
 inline constexpr int downloadErrorCount = 8;

@@ -1,0 +1,332 @@
+#include "Sniffer.h"
+
+#include "CVideoSniffer.h"
+#include "CYouTubeDownloadDlg.h"
+#include "CYouTubeDownloader.h"
+#include "ExternalTools.h"
+#include "MessageIds.h"
+#include "Options.h"
+#include "Program.h"
+#include "SaveTargets.h"
+#include "SniffReportQueue.h"
+#include "Trace.h"
+#include "ui_OldSniffer.h"
+#include "ui_Settings.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QTimer>
+
+namespace {
+
+constexpr int snifferKind = 5;
+constexpr int queueInterval = 50;
+constexpr int pressedIconTime = 300;
+
+// Shared by every capture thread and the window's thread.
+SniffReportQueue &reportQueue()
+{
+    static SniffReportQueue queue;
+    return queue;
+}
+
+QIcon stateIcon(SniffedItem::State state)
+{
+    static const QColor colors[] = { Qt::red, Qt::yellow, Qt::green };
+    QPixmap square(16, 16);
+    square.fill(colors[state]);
+    return QIcon(square);
+}
+
+} // namespace
+
+void Sniffer::queueSniffReport(QByteArray url, QByteArray requestHeader, QByteArray contentLength, QByteArray mediaType)
+{
+    reportQueue().push({ "http://" + url, std::move(requestHeader), std::move(contentLength), std::move(mediaType) });
+}
+
+void Sniffer::runOldSniffer()
+{
+    if (oldSniffer->stackedWidget->currentIndex() == 1) {
+        pageHeights.setPageHeight(LayerPlan::Page::Sniffer, 170);
+        oldSniffer->stackedWidget->setCurrentIndex(0);
+    }
+    showOldSniffer();
+}
+
+void Sniffer::showOldSniffer()
+{
+    trace() << "showOldSniffer";
+    if (!oldSnifferOpened) {
+        oldSnifferOpened = true;
+        connect(oldSniffer->pbDownloadAudio, &QPushButton::clicked, this, &Sniffer::onClickOldSnifferDownloadAudio);
+        connect(oldSniffer->pbDownloadVideo, &QPushButton::clicked, this, &Sniffer::onClickOldSnifferDownloadVideo);
+        connect(oldSniffer->pbRemove, &QPushButton::clicked, this, &Sniffer::onClickOldSnifferRemove);
+        connect(oldSniffer->pbPreview, &QPushButton::clicked, this, &Sniffer::onClickOldSnifferPreview);
+        connect(oldSniffer->mediaList, &QListWidget::itemClicked, this,
+                qOverload<QListWidgetItem *>(&Sniffer::onClickOldSnifferListItem));
+        connect(this, &Sniffer::downloadFinished, this, &Sniffer::onOldSnifferDownloadFinished);
+
+        urlQueueTimer = new QTimer(this);
+        urlQueueTimer->setObjectName(QStringLiteral("urlQueueTimer"));
+        connect(urlQueueTimer, &QTimer::timeout, this, &Sniffer::checkUrlQueue);
+        urlQueueTimer->start(queueInterval);
+    }
+    refreshOldSnifferList();
+    showLayer(LayerSniffer);
+    startEngines();
+}
+
+void Sniffer::startEngines()
+{
+    // Engines that could not open their adapter are tried again at the next opening of the page.
+    std::erase_if(engines, [](const std::unique_ptr<CVideoSniffer> &engine) { return !engine->isCapturing(); });
+    if (!engines.empty()) {
+        return;
+    }
+    const QList<QByteArray> adapters = CVideoSniffer::listInterfaces();
+    for (const QByteArray &adapter : adapters) {
+        auto engine = std::make_unique<CVideoSniffer>(adapter);
+        if (engine->isCapturing()) {
+            engine->registerCallback(&Sniffer::queueSniffReport);
+            engines.push_back(std::move(engine));
+        }
+    }
+    if (engines.empty()) {
+        showError(adapters.isEmpty() ? MessageIds::NoCaptureAdapter : MessageIds::CaptureNotPermitted);
+    }
+}
+
+void Sniffer::checkUrlQueue()
+{
+    const std::optional<SniffReport> report = reportQueue().take();
+    if (!report) {
+        return;
+    }
+    const SniffedList::Outcome outcome
+        = sniffedItems.add(QString::fromLatin1(report->url), report->requestHeader, report->contentLength,
+                           report->mediaType, QTime::currentTime());
+    if (outcome == SniffedList::Outcome::Listed) {
+        refreshOldSnifferList();
+    }
+}
+
+void Sniffer::refreshOldSnifferList()
+{
+    QListWidget *list = oldSniffer->mediaList;
+    list->clear();
+    const QStringList rows = sniffedItems.rowTexts();
+    for (int row = 0; row < rows.size(); ++row) {
+        auto *item = new QListWidgetItem(rows.at(row), list);
+        item->setIcon(stateIcon(sniffedItems.at(sniffedItems.indexOfRow(row)).state));
+    }
+    const bool any = !rows.isEmpty();
+    for (QPushButton *button :
+         { oldSniffer->pbPreview, oldSniffer->pbRemove, oldSniffer->pbDownloadVideo, oldSniffer->pbDownloadAudio }) {
+        button->setEnabled(any);
+    }
+    if (any) {
+        list->setCurrentRow(0);
+        onClickOldSnifferListItem();
+    }
+}
+
+int Sniffer::selectedSniffedIndex() const
+{
+    const int row = oldSniffer->mediaList->currentRow();
+    if (row < 0 || row >= sniffedItems.count()) {
+        return -1;
+    }
+    return sniffedItems.indexOfRow(row);
+}
+
+void Sniffer::onClickOldSnifferListItem(QListWidgetItem *)
+{
+    onClickOldSnifferListItem();
+}
+
+void Sniffer::onClickOldSnifferListItem()
+{
+    const int index = selectedSniffedIndex();
+    if (index >= 0) {
+        oldSniffer->pbPreview->setEnabled(!sniffedItems.at(index).fromVideoSite);
+    }
+}
+
+void Sniffer::ignoreOwnRequest(const QString &url)
+{
+    const QByteArray reported = SniffedList::reportedUrl(url);
+    for (const std::unique_ptr<CVideoSniffer> &engine : engines) {
+        engine->addIgnoredUrl(reported, 1);
+    }
+}
+
+void Sniffer::onClickOldSnifferPreview()
+{
+    pressButtonIcon(oldSniffer->pbPreview, QStringLiteral(":/btnPreviewOSN"));
+    const int index = selectedSniffedIndex();
+    if (index < 0) {
+        return;
+    }
+    const QString url = sniffedItems.at(index).url;
+    ignoreOwnRequest(url);
+    if (!url.isEmpty()) {
+        ExternalTools::startDetached(Platform::Tool::Player, { url.trimmed() });
+    }
+}
+
+void Sniffer::onClickOldSnifferRemove()
+{
+    pressButtonIcon(oldSniffer->pbRemove, QStringLiteral(":/btnRemoveOSN"));
+    const int index = selectedSniffedIndex();
+    if (index >= 0) {
+        sniffedItems.remove(index);
+        refreshOldSnifferList();
+    }
+}
+
+void Sniffer::onClickOldSnifferDownloadVideo()
+{
+    pressButtonIcon(oldSniffer->pbDownloadVideo, QStringLiteral(":/btnVideoOSN"));
+    sniffedDownloadKind = SaveTargets::VideoKind;
+    const QString path = onClickOldSnifferDownload();
+    if (!path.isEmpty()) {
+        emit downloadFinished(path);
+    }
+}
+
+void Sniffer::onClickOldSnifferDownloadAudio()
+{
+    pressButtonIcon(oldSniffer->pbDownloadAudio, QStringLiteral(":/btnAudioOSN"));
+    sniffedDownloadKind = SaveTargets::AudioKind;
+    const QString path = onClickOldSnifferDownload();
+    if (!path.isEmpty()) {
+        emit downloadFinished(path);
+    }
+}
+
+QString Sniffer::onClickOldSnifferDownload()
+{
+    const int index = selectedSniffedIndex();
+    if (index < 0) {
+        return {};
+    }
+    const SniffedItem item = sniffedItems.at(index);
+    const QString path = selectSniffedSaveFile(item.type);
+    if (path.isEmpty()) {
+        return {};
+    }
+
+    CYouTubeDownloadDlg dialog(this);
+    dialog.worker()->setUrl(item.url.trimmed());
+    dialog.worker()->setRequestHeader(item.requestHeader);
+    dialog.worker()->setFileName(path);
+    ignoreOwnRequest(item.url);
+    sniffedItems.setState(item.number, SniffedItem::Saving);
+    refreshOldSnifferList();
+    oldSniffer->pbDownloadVideo->setEnabled(false);
+
+    dialog.beginDownload();
+    const bool saved = dialog.exec() == 1;
+    sniffedItems.setState(item.number, saved ? SniffedItem::Saved : SniffedItem::NotSaved);
+    refreshOldSnifferList();
+    oldSniffer->pbDownloadVideo->setEnabled(true);
+    if (saved) {
+        return path;
+    }
+    QMessageBox::information(this, Program::name, tr("Download canceled."), QMessageBox::Ok);
+    return {};
+}
+
+QString Sniffer::selectSniffedSaveFile(const QString &type)
+{
+    const bool audio = sniffedDownloadKind == SaveTargets::AudioKind;
+    const QString folder = audio ? settingsPage->pathAudio->text() : settingsPage->pathVideo->text();
+    QFileDialog dialog(nullptr, QString(), QString(), QString());
+    if (audio) {
+        dialog.setNameFilters({ QStringLiteral("mp3") });
+    }
+    dialog.setWindowTitle(tr("Save File As..."));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // The name is changed after the dialog closes; the real target is checked below.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setDirectory(folder);
+    dialog.selectFile(QDir::fromNativeSeparators(folder + QDir::separator() + QStringLiteral("untitled")));
+    if (Rk::Options::instance().alwaysOnTop()) {
+        dialog.setWindowFlags(dialog.windowFlags() | Qt::WindowStaysOnTopHint);
+    }
+    connect(&dialog, &QFileDialog::filterSelected, this, &Sniffer::onSaveFilterSelected);
+    sniffedSaveDialog = &dialog;
+    const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+    sniffedSaveDialog = nullptr;
+    if (!accepted) {
+        return {};
+    }
+
+    const QString path
+        = SniffedList::targetPath(dialog.selectedFiles().constFirst(), type, dialog.selectedNameFilter());
+    Rk::Options::instance().setLastFolder(snifferKind, dialog.directory().absolutePath());
+    if (QFileInfo::exists(path)
+        && QMessageBox::question(this, Program::name,
+                                 tr("%1 already exists. Replace it?").arg(QDir::toNativeSeparators(path)))
+            != QMessageBox::Yes) {
+        return {};
+    }
+    return path;
+}
+
+void Sniffer::onSaveFilterSelected(const QString &filter)
+{
+    const QString extension = SaveTargets::extensionFromFilter(filter);
+    if (sniffedSaveDialog == nullptr || extension.isEmpty() || sniffedSaveDialog->selectedFiles().isEmpty()) {
+        return;
+    }
+    const QFileInfo current(sniffedSaveDialog->selectedFiles().constFirst());
+    sniffedSaveDialog->selectFile(current.path() + QDir::separator() + current.completeBaseName() + QLatin1Char('.')
+                                  + extension);
+}
+
+void Sniffer::onOldSnifferDownloadFinished(QString path)
+{
+    if (sniffedDownloadKind != SaveTargets::AudioKind) {
+        return;
+    }
+    const QFileInfo source(path);
+    audioCopySource = path;
+    audioCopyTarget = QDir::fromNativeSeparators(source.path() + QDir::separator() + source.completeBaseName()
+                                                 + QStringLiteral(".mp3"));
+    trace() << "onOldSnifferDownloadFinished"
+            << ":" << audioCopySource << audioCopyTarget;
+    if (QFileInfo(audioCopyTarget) == source) {
+        return;
+    }
+    if (!QFile::copy(audioCopySource, audioCopyTarget)) {
+        traceError() << "onOldSnifferDownloadFinished"
+                     << ":"
+                     << "cannot copy to" << audioCopyTarget;
+        QMessageBox::information(
+            this, Program::name,
+            tr("The download was saved as %1, but the audio copy %2 could not be written.")
+                .arg(QDir::toNativeSeparators(audioCopySource), QDir::toNativeSeparators(audioCopyTarget)));
+    }
+}
+
+void Sniffer::pressButtonIcon(QPushButton *button, const QString &resource)
+{
+    pressedButton = button;
+    pressedIcon = resource;
+    iconRestored = false;
+    button->setIcon(QIcon(resource + QStringLiteral("clc")));
+    QTimer::singleShot(pressedIconTime, this, &Sniffer::changeButtonIcon);
+}
+
+void Sniffer::changeButtonIcon()
+{
+    if (pressedButton != nullptr && !iconRestored) {
+        pressedButton->setIcon(QIcon(pressedIcon));
+        iconRestored = true;
+    }
+}

@@ -1,0 +1,163 @@
+#include "CVideoSniffer.h"
+#include "Files.h"
+#include "LocalHttpServer.h"
+#include "WindowFixture.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+constexpr int clipSize = 150000;
+
+QByteArray clipBytes()
+{
+    QByteArray bytes(clipSize, '\0');
+    for (int i = 0; i < clipSize; ++i) {
+        bytes[i] = static_cast<char>(i * 7 % 251);
+    }
+    return bytes;
+}
+
+// Opens the sniffer page; a machine without a usable adapter answers with a box, which is closed here.
+void openSnifferPage(const WindowFixture &fixture)
+{
+    if (CVideoSniffer::listInterfaces().isEmpty()) {
+        answerNextModal([](QWidget *modal) { static_cast<QDialog *>(modal)->accept(); });
+    }
+    fixture.find<QPushButton>(QStringLiteral("btnSniffer"))->click();
+}
+
+// What a capture engine hands over for a request to the local server.
+void report(const LocalHttpServer &server, const QString &name, const QByteArray &type, int size = clipSize)
+{
+    const QByteArray address = "127.0.0.1:" + QByteArray::number(server.port());
+    Sniffer::queueSniffReport(address + '/' + name.toLatin1(),
+                              "GET /" + name.toLatin1() + " HTTP/1.1\r\nHost: " + address + "\r\n\r\n",
+                              QByteArray::number(size) + "\r\n", type);
+}
+
+void saveAs(const QString &name)
+{
+    answerNextModal([name](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        QVERIFY(dialog != nullptr);
+        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(name);
+        static_cast<QDialog *>(dialog)->accept();
+    });
+}
+
+} // namespace
+
+class tst_OldSniffer final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void reportIsListedOnTop();
+    void savesThroughTheProgressDialog_data();
+    void savesThroughTheProgressDialog();
+    void removeTakesTheSelectedRow();
+
+private:
+    QTemporaryDir served;
+};
+
+void tst_OldSniffer::initTestCase()
+{
+    QVERIFY(writeFile(served.filePath(QStringLiteral("clip.mp4")), clipBytes()));
+    QVERIFY(writeFile(served.filePath(QStringLiteral("clip.flv")), clipBytes()));
+}
+
+void tst_OldSniffer::reportIsListedOnTop()
+{
+    WindowFixture fixture;
+    const LocalHttpServer server(served.path());
+    openSnifferPage(fixture);
+    QVERIFY(fixture.find<QWidget>(QStringLiteral("widgetOldSniffer"))->isVisible());
+
+    auto *list = fixture.find<QListWidget>(QStringLiteral("mediaList"));
+    report(server, QStringLiteral("clip.mp4"), "mp4\r\n");
+    QTRY_COMPARE(list->count(), 1);
+    report(server, QStringLiteral("www.youtube.com/clip"), "x-flv\r\n", 2 * clipSize);
+    QTRY_COMPARE(list->count(), 2);
+    QVERIFY(list->item(0)->text().startsWith(QStringLiteral("2. ")));
+    QCOMPARE(list->currentRow(), 0);
+    QVERIFY(!fixture.find<QPushButton>(QStringLiteral("pbPreview"))->isEnabled());
+
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+    QVERIFY(fixture.find<QPushButton>(QStringLiteral("pbPreview"))->isEnabled());
+}
+
+void tst_OldSniffer::savesThroughTheProgressDialog_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("clip");
+    QTest::addColumn<QByteArray>("type");
+    QTest::addColumn<QStringList>("saved");
+    QTest::newRow("video") << QStringLiteral("pbDownloadVideo") << QStringLiteral("clip.mp4") << QByteArray("mp4\r\n")
+                           << QStringList { QStringLiteral("My Clip.mp4") };
+    QTest::newRow("audio") << QStringLiteral("pbDownloadAudio") << QStringLiteral("clip.flv") << QByteArray("x-flv\r\n")
+                           << QStringList { QStringLiteral("My Clip.flv"), QStringLiteral("My Clip.mp3") };
+}
+
+void tst_OldSniffer::savesThroughTheProgressDialog()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, clip);
+    QFETCH(QByteArray, type);
+    QFETCH(QStringList, saved);
+
+    WindowFixture fixture;
+    const LocalHttpServer server(served.path());
+    const QString target = fixture.home().path() + QStringLiteral("/Saved");
+    QVERIFY(QDir().mkpath(target));
+    fixture.find<QLineEdit>(QStringLiteral("pathVideo"))->setText(target);
+    fixture.find<QLineEdit>(QStringLiteral("pathAudio"))->setText(target);
+    openSnifferPage(fixture);
+    auto *list = fixture.find<QListWidget>(QStringLiteral("mediaList"));
+    report(server, clip, type);
+    QTRY_COMPARE(list->count(), 1);
+
+    QSignalSpy finished(&fixture.window(), &Sniffer::downloadFinished);
+    saveAs(QStringLiteral("My Clip!"));
+    fixture.find<QPushButton>(button)->click();
+
+    QCOMPARE(finished.count(), 1);
+    QStringList files = QDir(target).entryList(QDir::Files);
+    files.sort();
+    QCOMPARE(files, saved);
+    for (const QString &file : saved) {
+        QCOMPARE(readFile(target + QLatin1Char('/') + file), clipBytes());
+    }
+}
+
+void tst_OldSniffer::removeTakesTheSelectedRow()
+{
+    WindowFixture fixture;
+    const LocalHttpServer server(served.path());
+    openSnifferPage(fixture);
+    auto *list = fixture.find<QListWidget>(QStringLiteral("mediaList"));
+    report(server, QStringLiteral("a.mp4"), "mp4\r\n");
+    report(server, QStringLiteral("b.mp4"), "mp4\r\n", clipSize + 1);
+    QTRY_COMPARE(list->count(), 2);
+
+    list->setCurrentRow(1);
+    fixture.find<QPushButton>(QStringLiteral("pbRemove"))->click();
+    QCOMPARE(list->count(), 1);
+    QVERIFY(list->item(0)->text().startsWith(QStringLiteral("2. ")));
+    fixture.find<QPushButton>(QStringLiteral("pbRemove"))->click();
+    QCOMPARE(list->count(), 0);
+    QVERIFY(!fixture.find<QPushButton>(QStringLiteral("pbDownloadVideo"))->isEnabled());
+}
+
+QTEST_MAIN(tst_OldSniffer)
+#include "tst_OldSniffer.moc"
