@@ -35,7 +35,7 @@ asan: deps
 	@echo "== every test under AddressSanitizer + UBSan"
 	@cd $(ASAN_BUILD) && $(CURDIR)/scripts/with-display.sh ctest --output-on-failure -j $(JOBS)
 
-test: format-check asan build
+test: format-check asan tsan build
 	@echo "== every test"
 	@cd $(BUILD) && $(CURDIR)/scripts/with-display.sh ctest --output-on-failure -j $(JOBS)
 
@@ -54,11 +54,11 @@ fuzz: deps
 	@$(FUZZ_BUILD)/fuzz_FrameMatcher -runs=$(FUZZ_RUNS) -max_len=70000 -print_final_stats=1 \
 		$(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/seeds
 
-# The capture library's unit and thread tests under ThreadSanitizer (gcc: clang 14 lacks std::source_location).
+# The capture library's unit, thread and live-capture tests under ThreadSanitizer (gcc: clang 14 lacks std::source_location).
 tsan: deps
 	@cmake -S . -B $(TSAN_BUILD) $(CMAKE_ARGS) -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" \
 		-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread >/dev/null
-	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target tst_FrameMatcher tst_MarkerSearch tst_SniffReportQueue
+	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target tst_FrameMatcher tst_MarkerSearch tst_SniffReportQueue tst_CaptureLive
 	@echo "== capture tests under ThreadSanitizer"
-	@cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/capture/tsan.supp" \
-		ctest -R '^tst_(FrameMatcher|MarkerSearch|SniffReportQueue)$$' --output-on-failure
+	@cd $(TSAN_BUILD) && TSAN_OPTIONS="die_after_fork=0 halt_on_error=1 suppressions=$(CURDIR)/tests/capture/tsan.supp" \
+		ctest -R '^tst_(FrameMatcher|MarkerSearch|SniffReportQueue|CaptureLive)$$' --output-on-failure
