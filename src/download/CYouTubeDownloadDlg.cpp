@@ -112,7 +112,11 @@ void CYouTubeDownloadDlg::onThreadFinished()
     if (downloader->isAborted()) {
         done(0);
     } else if (downloader->networkError() != 0) {
-        QMessageBox::critical(this, QStringLiteral("Error"), QStringLiteral("Server Error"));
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), QStringLiteral("Server Error"), QMessageBox::Ok,
+                        this);
+        // What went wrong, in the network layer's words ("Connection refused", "... Not Found").
+        box.setInformativeText(downloader->errorText());
+        box.exec();
         done(0);
     } else if (!downloader->errorText().isEmpty()) {
         QMessageBox::critical(this, QStringLiteral("Error"), downloader->errorText());
