@@ -28,7 +28,7 @@ struct VideoInfo
 {
     QString title;
     QString duration;
-    // Requests that completed successfully, in completion order; never cleared.
+    // Requests that completed successfully for the current URL, in completion order.
     QList<int> received;
     QHash<int, FormatEntry> formats;
 

@@ -19,6 +19,6 @@ inline constexpr std::array errors { UnsupportedAddress, NoVideoId,           In
                                      NoSnifferTestPage,  CaptureNotPermitted, NoCaptureAdapter };
 
 // The site-download driver's error codes run from 0 up to this count, exclusive.
-inline constexpr int downloadErrorCount = 8;
+inline constexpr int downloadErrorCount = 11;
 
 } // namespace MessageIds

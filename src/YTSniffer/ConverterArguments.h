@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The converter's codec arguments for a target extension (compared case-sensitively); none where the
+// converter chooses by the extension itself.
+QStringList codecArguments(const QString &extension);
+
+// The converter's whole argument list: "-i", from, the codec arguments, "-qscale", "1", "-y", to.
+QStringList converterArguments(const QString &from, const QString &to);

@@ -1,0 +1,480 @@
+#include "Downloader.h"
+#include "Files.h"
+#include "LocalHttpServer.h"
+#include "UpdateVersion.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <chrono>
+#include <memory>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int toolWaitMs = 60000;
+constexpr double clipSeconds = 5.0;
+
+bool runTool(const QString &program, const QStringList &arguments, QByteArray *output = nullptr)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(toolWaitMs) || process.exitStatus() != QProcess::NormalExit
+        || process.exitCode() != 0) {
+        qWarning() << program << arguments << process.readAllStandardError();
+        return false;
+    }
+    if (output != nullptr) {
+        *output = process.readAllStandardOutput();
+    }
+    return true;
+}
+
+QString converter()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/ffmpeg");
+}
+
+struct Probe
+{
+    QStringList streams;
+    double duration = 0;
+};
+
+Probe probe(const QString &file)
+{
+    QByteArray output;
+    runTool(QStandardPaths::findExecutable(QStringLiteral("ffprobe")),
+            { QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+              QStringLiteral("stream=codec_type:format=duration"), QStringLiteral("-of"),
+              QStringLiteral("default=nw=1"), file },
+            &output);
+    Probe result;
+    for (const QByteArray &line : output.split('\n')) {
+        if (line.startsWith("codec_type=")) {
+            result.streams << QString::fromLatin1(line.mid(11));
+        } else if (line.startsWith("duration=")) {
+            result.duration = line.mid(9).toDouble();
+        }
+    }
+    result.streams.sort();
+    return result;
+}
+
+// A stand-in for the site-download tool, for failures the real one cannot be made to produce.
+bool writeFakeTool(const QString &folder, const QByteArray &script, bool executable = true)
+{
+    const QString path = folder + QStringLiteral("/ytdl");
+    if (!writeFile(path, "#!/bin/sh\n" + script + '\n')) {
+        return false;
+    }
+    QFile::Permissions permissions = QFile::ReadOwner | QFile::WriteOwner;
+    if (executable) {
+        permissions |= QFile::ExeOwner;
+    }
+    return QFile::setPermissions(path, permissions);
+}
+
+} // namespace
+
+class tst_Downloader final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void missingToolReportedOnceAfterConnecting();
+    void options_data();
+    void options();
+    void secondUrlStartsFromAnEmptyRecord();
+    void downloadAndConvert_data();
+    void downloadAndConvert();
+    void sameExtensionMoves_data();
+    void sameExtensionMoves();
+    void stopDuringSlowDownloadRemovesPart();
+    void selfTest_data();
+    void selfTest();
+    void toolFailures_data();
+    void toolFailures();
+    void update_data();
+    void update();
+    void newerRequestWins();
+
+private:
+    QString url(const QString &path) const { return server->url(path); }
+    static bool setUrl(Downloader &downloader, const QString &address);
+
+    QTemporaryDir served;
+    std::unique_ptr<LocalHttpServer> server;
+};
+
+bool tst_Downloader::setUrl(Downloader &downloader, const QString &address)
+{
+    const QUrl url(address);
+    return downloader.setUrl(&url);
+}
+
+void tst_Downloader::initTestCase()
+{
+    QVERIFY(served.isValid());
+    QVERIFY(QFileInfo(QCoreApplication::applicationDirPath() + QStringLiteral("/ytdl")).isExecutable());
+    QVERIFY(!QStandardPaths::findExecutable(QStringLiteral("ffprobe")).isEmpty());
+    const auto words = [](const char *text) { return QString::fromLatin1(text).split(QLatin1Char(' ')); };
+    const QString clip = served.filePath(QStringLiteral("clip.mp4"));
+    QVERIFY(runTool(converter(),
+                    words("-v error -f lavfi -i testsrc=size=320x240:rate=25 -f lavfi -i sine=frequency=440 -t")
+                        + QStringList { QString::number(clipSeconds) } + words("-pix_fmt yuv420p -movflags +faststart")
+                        + QStringList { clip }));
+    // Distinct bandwidths give the two variants distinct numeric codes.
+    QVERIFY(
+        runTool(converter(),
+                QStringList { QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), clip }
+                    + words("-filter_complex [0:v]split=2[a][b];[a]scale=160:120[v0];[b]scale=320:240[v1] "
+                            "-map [v0] -map 0:a -map [v1] -map 0:a -b:v:0 240k -b:v:1 500k "
+                            "-f hls -hls_playlist_type vod -master_pl_name master.m3u8 -var_stream_map")
+                    + QStringList { QStringLiteral("v:0,a:0 v:1,a:1"), served.filePath(QStringLiteral("v%v.m3u8")) }));
+    QVERIFY(writeFile(served.filePath(QStringLiteral("page.html")),
+                      "<html><head><title>Caf\xC3\xA9 \xE2\x80\x93 Live!</title></head>"
+                      "<body><video src=\"clip.mp4\"></video></body></html>"));
+    server = std::make_unique<LocalHttpServer>(served.path());
+}
+
+void tst_Downloader::missingToolReportedOnceAfterConnecting()
+{
+    QTemporaryDir empty;
+    Downloader downloader(empty.path());
+    QSignalSpy errors(&downloader, &Downloader::hasError);
+    QTRY_COMPARE(errors.count(), 1);
+    QCOMPARE(errors.at(0).at(0).value<Downloader::errors>(), Downloader::ToolMissing);
+    QTest::qWait(200);
+    QCOMPARE(errors.count(), 1);
+}
+
+void tst_Downloader::options_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QStringList>("resolutions");
+    QTest::addColumn<bool>("numericCodes");
+
+    QTest::newRow("file served directly")
+        << QStringLiteral("clip.mp4") << QStringLiteral("clip") << QStringList { "unknown" } << false;
+    QTest::newRow("page with title and video")
+        << QStringLiteral("page.html") << QStringLiteral("Caf Live (1)") << QStringList { "unknown" } << false;
+    QTest::newRow("HLS master with two variants")
+        << QStringLiteral("master.m3u8") << QStringLiteral("master") << QStringList { "160x120", "320x240" } << true;
+}
+
+void tst_Downloader::options()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, title);
+    QFETCH(QStringList, resolutions);
+    QFETCH(bool, numericCodes);
+
+    Downloader downloader;
+    QSignalSpy errors(&downloader, &Downloader::hasError);
+    QSignalSpy options(&downloader, &Downloader::haveOptions);
+    QVERIFY(setUrl(downloader, url(path)));
+    downloader.requestOptions();
+    QTRY_COMPARE_WITH_TIMEOUT(options.count(), 1, toolWaitMs);
+
+    const VideoInfo &info = downloader.videoInfo();
+    QVERIFY(info.hasTitleAndFormats());
+    QCOMPARE(info.title, title);
+    // The real tool prints no duration for these pages.
+    QCOMPARE(info.duration, QStringLiteral("0:00"));
+    QStringList seen;
+    for (const FormatEntry &entry : info.formats) {
+        QCOMPARE(entry.code > 0, numericCodes);
+        QCOMPARE(entry.extension, QStringLiteral("mp4"));
+        seen << entry.resolution;
+    }
+    seen.sort();
+    QCOMPARE(seen, resolutions);
+    QCOMPARE(errors.count(), 0);
+}
+
+void tst_Downloader::secondUrlStartsFromAnEmptyRecord()
+{
+    Downloader downloader;
+    QSignalSpy options(&downloader, &Downloader::haveOptions);
+    QVERIFY(setUrl(downloader, url(QStringLiteral("page.html"))));
+    downloader.requestOptions();
+    QTRY_COMPARE_WITH_TIMEOUT(options.count(), 1, toolWaitMs);
+
+    QVERIFY(setUrl(downloader, url(QStringLiteral("master.m3u8"))));
+    downloader.requestOptions();
+    const VideoInfo &info = downloader.videoInfo();
+    QVERIFY(!info.hasTitleAndFormats());
+    QVERIFY(info.title.isEmpty());
+    QVERIFY(info.formats.isEmpty());
+
+    QSignalSpy titles(&downloader, &Downloader::haveTitle);
+    QTRY_COMPARE_WITH_TIMEOUT(options.count(), 2, toolWaitMs);
+    QCOMPARE(titles.count(), 1);
+    QCOMPARE(info.title, QStringLiteral("master"));
+    QCOMPARE(info.formats.size(), 2);
+    QVERIFY(!info.formats.contains(0));
+}
+
+void tst_Downloader::downloadAndConvert_data()
+{
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<Downloader::FormatConvertingFrom>("mode");
+    QTest::addColumn<QStringList>("streams");
+    QTest::addColumn<bool>("sourceKept");
+
+    QTest::newRow("mp3") << QStringLiteral("mp3") << Downloader::FromAudioDownload << QStringList { "audio" } << false;
+    QTest::newRow("mkv") << QStringLiteral("mkv") << Downloader::FromVideoDownload << QStringList { "audio", "video" }
+                         << true;
+    QTest::newRow("mov") << QStringLiteral("mov") << Downloader::FromVideoDownload << QStringList { "audio", "video" }
+                         << true;
+}
+
+void tst_Downloader::downloadAndConvert()
+{
+    QFETCH(QString, extension);
+    QFETCH(Downloader::FormatConvertingFrom, mode);
+    QFETCH(QStringList, streams);
+    QFETCH(bool, sourceKept);
+
+    QTemporaryDir out;
+    const QString source = QDir::toNativeSeparators(out.filePath(QStringLiteral("My clip.mp4")));
+    const QString target = QDir::toNativeSeparators(out.filePath(QStringLiteral("My clip.") + extension));
+    Downloader downloader;
+    QSignalSpy errors(&downloader, &Downloader::hasError);
+    QSignalSpy percents(&downloader, &Downloader::percent);
+    QSignalSpy files(&downloader, &Downloader::haveFile);
+    QVERIFY(setUrl(downloader, url(QStringLiteral("clip.mp4"))));
+    downloader.requestFile(0, source);
+    QTRY_COMPARE_WITH_TIMEOUT(files.count() + errors.count(), 1, toolWaitMs);
+    QCOMPARE(files.count(), 1);
+    QVERIFY(QFileInfo(source).size() > 0);
+    QVERIFY(!QFile::exists(source + QStringLiteral(".part")));
+    float highest = 0;
+    for (const QList<QVariant> &arguments : percents) {
+        highest = qMax(highest, arguments.at(0).toFloat());
+    }
+    QCOMPARE(highest, 100.0F);
+
+    QSignalSpy done(&downloader, &Downloader::doneExtractAudio);
+    downloader.formatConverting(source, target, mode);
+    QTRY_COMPARE_WITH_TIMEOUT(done.count() + errors.count(), 1, toolWaitMs);
+    QCOMPARE(done.count(), 1);
+    QCOMPARE(QFile::exists(source), sourceKept);
+    const Probe result = probe(target);
+    QCOMPARE(result.streams, streams);
+    QVERIFY2(qAbs(result.duration - clipSeconds) <= 0.3, qPrintable(QString::number(result.duration)));
+    QVERIFY(downloader.videoInfo().received.contains(RequestConversion));
+}
+
+void tst_Downloader::sameExtensionMoves_data()
+{
+    QTest::addColumn<bool>("targetExists");
+    QTest::addColumn<bool>("targetFolderIsAFile");
+    QTest::addColumn<bool>("moved");
+
+    QTest::newRow("new target") << false << false << true;
+    QTest::newRow("existing target replaced") << true << false << true;
+    QTest::newRow("move impossible") << false << true << false;
+}
+
+void tst_Downloader::sameExtensionMoves()
+{
+    QFETCH(bool, targetExists);
+    QFETCH(bool, targetFolderIsAFile);
+    QFETCH(bool, moved);
+
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("a.mp4"));
+    QString folder = dir.filePath(QStringLiteral("e"));
+    QVERIFY(writeFile(source, "new"));
+    if (targetFolderIsAFile) {
+        QVERIFY(writeFile(folder, "in the way"));
+    } else {
+        QVERIFY(QDir().mkpath(folder));
+    }
+    const QString target = folder + QStringLiteral("/b.mp4");
+    if (targetExists) {
+        QVERIFY(writeFile(target, "old"));
+    }
+
+    Downloader downloader;
+    QSignalSpy errors(&downloader, &Downloader::hasError);
+    QSignalSpy done(&downloader, &Downloader::doneExtractAudio);
+    downloader.formatConverting(source, target, Downloader::FromVideoDownload);
+    QCOMPARE(done.count(), moved ? 1 : 0);
+    QCOMPARE(errors.count(), moved ? 0 : 1);
+    if (moved) {
+        QCOMPARE(readFile(target), QByteArray("new"));
+        QVERIFY(!QFile::exists(source));
+    } else {
+        QCOMPARE(errors.at(0).at(0).value<Downloader::errors>(), Downloader::ConversionFailed);
+        QCOMPARE(readFile(source), QByteArray("new"));
+    }
+}
+
+void tst_Downloader::stopDuringSlowDownloadRemovesPart()
+{
+    QTemporaryDir out;
+    const QString file = out.filePath(QStringLiteral("slow.mp4"));
+    Downloader downloader;
+    QSignalSpy errors(&downloader, &Downloader::hasError);
+    QSignalSpy files(&downloader, &Downloader::haveFile);
+    QVERIFY(setUrl(downloader, url(QStringLiteral("clip.mp4?drip=500"))));
+    downloader.requestFile(0, file);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(file + QStringLiteral(".part")).size() > 0, toolWaitMs);
+    downloader.stop();
+    QVERIFY(!QFile::exists(file + QStringLiteral(".part")));
+    QTest::qWait(1000);
+    QVERIFY(!QFile::exists(file + QStringLiteral(".part")));
+    QVERIFY(!QFile::exists(file));
+    QCOMPARE(files.count(), 0);
+    QCOMPARE(errors.count(), 0);
+}
+
+void tst_Downloader::selfTest_data()
+{
+    QTest::addColumn<QString>("expectedTitle");
+    QTest::addColumn<bool>("passes");
+
+    QTest::newRow("title as expected") << QStringLiteral("clip") << true;
+    QTest::newRow("another title") << QStringLiteral("not the clip") << false;
+}
+
+void tst_Downloader::selfTest()
+{
+    QFETCH(QString, expectedTitle);
+    QFETCH(bool, passes);
+
+    Downloader downloader;
+    QSignalSpy errors(&downloader, &Downloader::hasError);
+    QSignalSpy passed(&downloader, &Downloader::testOK);
+    downloader.testIt(url(QStringLiteral("clip.mp4")), expectedTitle);
+    QTRY_COMPARE_WITH_TIMEOUT(passed.count() + errors.count(), 1, toolWaitMs);
+    QCOMPARE(passed.count(), passes ? 1 : 0);
+    if (!passes) {
+        QCOMPARE(errors.at(0).at(0).value<Downloader::errors>(), Downloader::TestTitleMismatch);
+    }
+}
+
+void tst_Downloader::toolFailures_data()
+{
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<bool>("executable");
+    QTest::addColumn<QString>("request");
+    QTest::addColumn<Downloader::errors>("error");
+
+    // The other request of the pair answers later, after the failure has been reported.
+    const QByteArray formatsFail = "case \"$*\" in *--list-formats*) exit 2;; esac\nsleep 1\necho Title";
+    const QByteArray titleFails = "case \"$*\" in *--get-title*) exit 1;; esac\nsleep 1\necho '1 mp4 1x1 (best)'";
+    const QByteArray fileFails = "echo partial > \"$4.part\"\necho '[download]  50.0%'\nexit 1";
+    const QByteArray hangs = "exec sleep 600";
+    QTest::newRow("title fails") << titleFails << true << QStringLiteral("options") << Downloader::TitleFailed;
+    QTest::newRow("formats fail") << formatsFail << true << QStringLiteral("options") << Downloader::FormatsFailed;
+    QTest::newRow("file fails") << fileFails << true << QStringLiteral("file") << Downloader::FileFailed;
+    QTest::newRow("self-test fails") << QByteArray("exit 1") << true << QStringLiteral("test")
+                                     << Downloader::TestRunFailed;
+    QTest::newRow("crash") << QByteArray("kill -SEGV $$") << true << QStringLiteral("options")
+                           << Downloader::ToolNotStarted;
+    QTest::newRow("not executable") << QByteArray("exit 0") << false << QStringLiteral("options")
+                                    << Downloader::ToolNotStarted;
+    QTest::newRow("options hang") << hangs << true << QStringLiteral("options") << Downloader::TitleFailed;
+    QTest::newRow("file hangs") << hangs << true << QStringLiteral("file") << Downloader::FileFailed;
+}
+
+void tst_Downloader::toolFailures()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(bool, executable);
+    QFETCH(QString, request);
+    QFETCH(Downloader::errors, error);
+
+    QTemporaryDir tools;
+    QVERIFY(writeFakeTool(tools.path(), script, executable));
+    const QString file = tools.filePath(QStringLiteral("out.mp4"));
+    Downloader downloader(tools.path());
+    downloader.setStallTimeout(1500ms);
+    QSignalSpy errors(&downloader, &Downloader::hasError);
+    int successes = 0;
+    const auto succeeded = [&successes] { ++successes; };
+    connect(&downloader, &Downloader::haveTitle, &downloader, succeeded);
+    connect(&downloader, &Downloader::haveFormats, &downloader, succeeded);
+    connect(&downloader, &Downloader::haveFile, &downloader, succeeded);
+    connect(&downloader, &Downloader::testOK, &downloader, succeeded);
+    QVERIFY(setUrl(downloader, url(QStringLiteral("clip.mp4"))));
+    if (request == QLatin1String("options")) {
+        downloader.requestOptions();
+    } else if (request == QLatin1String("file")) {
+        downloader.requestFile(22, file);
+    } else {
+        downloader.testIt(url(QStringLiteral("clip.mp4")), QStringLiteral("clip"));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!errors.isEmpty(), toolWaitMs);
+    QCOMPARE(errors.at(0).at(0).value<Downloader::errors>(), error);
+    // Whatever the other request of the pair does, there is one report and no success.
+    QTest::qWait(2500);
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(successes, 0);
+    QVERIFY(!QFile::exists(file + QStringLiteral(".part")));
+}
+
+void tst_Downloader::update_data()
+{
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QString>("version");
+
+    QTest::newRow("updated") << QByteArray("[ \"$*\" = --update ] || exit 9\necho 'Updated ytdl to 2099.01.02'")
+                             << QStringLiteral("2099.01.02");
+    QTest::newRow("update fails") << QByteArray("echo 'ERROR: unable to reach the update server'\nexit 100")
+                                  << QString();
+}
+
+void tst_Downloader::update()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(QString, version);
+
+    // Never the real tool: it would replace itself.
+    QTemporaryDir tools;
+    QVERIFY(writeFakeTool(tools.path(), script));
+    Downloader downloader(tools.path());
+    QSignalSpy errors(&downloader, &Downloader::hasError);
+    QSignalSpy updated(&downloader, &Downloader::snifferUpdated);
+    downloader.checkUpdates();
+    QTRY_COMPARE_WITH_TIMEOUT(updated.count() + errors.count(), 1, toolWaitMs);
+    if (version.isEmpty()) {
+        QCOMPARE(errors.at(0).at(0).value<Downloader::errors>(), Downloader::UpdateFailed);
+    } else {
+        QCOMPARE(updated.count(), 1);
+        QCOMPARE(versionFromUpdateOutput(downloader.updateText()), version);
+    }
+}
+
+void tst_Downloader::newerRequestWins()
+{
+    QTemporaryDir tools;
+    QVERIFY(writeFakeTool(tools.path(), "case \"$*\" in *slow*) sleep 2; echo Old;; *) echo New;; esac"));
+    Downloader downloader(tools.path());
+    QSignalSpy titles(&downloader, &Downloader::haveTitle);
+    QVERIFY(setUrl(downloader, QStringLiteral("http://127.0.0.1/slow")));
+    downloader.requestTitle();
+    QVERIFY(setUrl(downloader, QStringLiteral("http://127.0.0.1/fast")));
+    downloader.requestTitle();
+    QTRY_COMPARE_WITH_TIMEOUT(titles.count(), 1, toolWaitMs);
+    QTest::qWait(3000);
+    QCOMPARE(titles.count(), 1);
+    QCOMPARE(downloader.videoInfo().title, QStringLiteral("New"));
+}
+
+QTEST_GUILESS_MAIN(tst_Downloader)
+#include "tst_Downloader.moc"
