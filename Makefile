@@ -5,6 +5,7 @@ ASAN_BUILD ?= build-asan
 BENCH_BUILD ?= build-bench
 FUZZ_BUILD ?= build-fuzz
 FUZZ_RUNS  ?= 10000000
+FUZZ_MAX_LEN ?= 70000
 TSAN_BUILD ?= build-capture-tsan
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_WERROR=ON
@@ -51,7 +52,7 @@ fuzz: deps
 	@rm -rf $(FUZZ_BUILD)/seeds && $(FUZZ_BUILD)/make_seeds $(FUZZ_BUILD)/seeds
 	@mkdir -p $(FUZZ_BUILD)/corpus
 	@echo "== frame matcher fuzzing, $(FUZZ_RUNS) runs"
-	@$(FUZZ_BUILD)/fuzz_FrameMatcher -runs=$(FUZZ_RUNS) -max_len=70000 -print_final_stats=1 \
+	@$(FUZZ_BUILD)/fuzz_FrameMatcher -runs=$(FUZZ_RUNS) -max_len=$(FUZZ_MAX_LEN) -print_final_stats=1 \
 		$(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/seeds
 
 # The capture library's unit, thread and live-capture tests under ThreadSanitizer (gcc: clang 14 lacks std::source_location).
