@@ -75,4 +75,45 @@ QString standardFolder(Folder folder)
     return {};
 }
 
+QChar nativeSeparator(Os os)
+{
+    return os == Os::Windows ? QLatin1Char('\\') : QLatin1Char('/');
+}
+
+QStringList screenInput(Os os, const QString &display)
+{
+    if (os == Os::Windows) {
+        return { QStringLiteral("-f"), QStringLiteral("dshow"), QStringLiteral("-i"),
+                 QStringLiteral("video=screen-capture-recorder") };
+    }
+    return { QStringLiteral("-f"), QStringLiteral("x11grab"), QStringLiteral("-i"), display };
+}
+
+QStringList screenInput()
+{
+    return screenInput(currentOs(), qEnvironmentVariable("DISPLAY"));
+}
+
+QStringList soundInput(Os os)
+{
+    if (os == Os::Windows) {
+        return { QStringLiteral("-f"), QStringLiteral("dshow"), QStringLiteral("-i"),
+                 QStringLiteral("audio=virtual-audio-capturer") };
+    }
+    return { QStringLiteral("-f"), QStringLiteral("pulse"), QStringLiteral("-i"), QStringLiteral("@DEFAULT_MONITOR@") };
+}
+
+QString captureFilterStore(Os os, const QString &configFolder)
+{
+    if (os == Os::Windows) {
+        return QStringLiteral("HKEY_CURRENT_USER\\Software\\screen-capture-recorder");
+    }
+    return configFolder + QStringLiteral("/screen-capture-recorder.conf");
+}
+
+QString captureFilterStore()
+{
+    return captureFilterStore(currentOs(), QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+}
+
 } // namespace Platform

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QChar>
 #include <QString>
+#include <QStringList>
 
 // Everything that differs between Windows, where the program was first designed, and other desktops.
 // The choices are pure functions of a platform value so that both sides can be tested anywhere.
@@ -28,5 +30,22 @@ QString executableName(Tool tool, Os os, bool olderThanNt52 = false);
 bool isOlderThanNt52();
 
 QString standardFolder(Folder folder);
+
+// The directory separator of the platform's own path notation.
+QChar nativeSeparator(Os os);
+
+// The converter's input arguments for the whole screen: the screen-capture filter on Windows, the given
+// X display elsewhere. The region is cut out later by a crop filter on both.
+QStringList screenInput(Os os, const QString &display);
+QStringList screenInput();
+
+// The converter's input arguments for what the machine plays: the audio-capture filter on Windows, the
+// sound server's monitor of the default output elsewhere.
+QStringList soundInput(Os os);
+
+// Where the screen-capture filter keeps its settings, for QSettings::NativeFormat: a registry key on
+// Windows, a settings file of the same name in the user's configuration folder elsewhere.
+QString captureFilterStore(Os os, const QString &configFolder);
+QString captureFilterStore();
 
 } // namespace Platform

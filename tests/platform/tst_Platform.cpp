@@ -18,6 +18,11 @@ private slots:
     void executableName_data();
     void executableName();
     void notAnOldWindowsHere();
+    void captureInputs_data();
+    void captureInputs();
+    void screenInputUsesTheDisplay();
+    void captureFilterStore_data();
+    void captureFilterStore();
 };
 
 void tst_Platform::dataFolderRoot_data()
@@ -72,6 +77,52 @@ void tst_Platform::executableName()
 void tst_Platform::notAnOldWindowsHere()
 {
     QVERIFY(!Platform::isOlderThanNt52());
+}
+
+void tst_Platform::captureInputs_data()
+{
+    QTest::addColumn<Os>("os");
+    QTest::addColumn<QStringList>("screen");
+    QTest::addColumn<QStringList>("sound");
+    QTest::newRow("Windows") << Os::Windows << QStringList { "-f", "dshow", "-i", "video=screen-capture-recorder" }
+                             << QStringList { "-f", "dshow", "-i", "audio=virtual-audio-capturer" };
+    QTest::newRow("here") << Os::Unix << QStringList { "-f", "x11grab", "-i", ":7.0" }
+                          << QStringList { "-f", "pulse", "-i", "@DEFAULT_MONITOR@" };
+}
+
+void tst_Platform::captureInputs()
+{
+    QFETCH(Os, os);
+    QFETCH(QStringList, screen);
+    QFETCH(QStringList, sound);
+    QCOMPARE(Platform::screenInput(os, QStringLiteral(":7.0")), screen);
+    QCOMPARE(Platform::soundInput(os), sound);
+}
+
+void tst_Platform::screenInputUsesTheDisplay()
+{
+    const QByteArray saved = qgetenv("DISPLAY");
+    qputenv("DISPLAY", ":42");
+    const QStringList input = Platform::screenInput();
+    qputenv("DISPLAY", saved);
+    QCOMPARE(input, (QStringList { "-f", "x11grab", "-i", ":42" }));
+}
+
+void tst_Platform::captureFilterStore_data()
+{
+    QTest::addColumn<Os>("os");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("Windows registry key")
+        << Os::Windows << QStringLiteral("HKEY_CURRENT_USER\\Software\\screen-capture-recorder");
+    QTest::newRow("here, in the configuration folder")
+        << Os::Unix << QStringLiteral("/home/ann/.config/screen-capture-recorder.conf");
+}
+
+void tst_Platform::captureFilterStore()
+{
+    QFETCH(Os, os);
+    QFETCH(QString, expected);
+    QCOMPARE(Platform::captureFilterStore(os, QStringLiteral("/home/ann/.config")), expected);
 }
 
 QTEST_GUILESS_MAIN(tst_Platform)
