@@ -37,7 +37,7 @@ void Sniffer::showLayer(int layer)
 {
     layerHistory.append(layer);
     // The options page needs both the title and the format list; the first of the two replies waits.
-    if (layer == LayerOptions && !recorderSaveMode && !video.hasTitleAndFormats()) {
+    if (layer == LayerOptions && !recorderSaveMode && !videoInfo().hasTitleAndFormats()) {
         return;
     }
 
@@ -49,8 +49,9 @@ void Sniffer::showLayer(int layer)
     const bool downloadDetails = !recorderSaveMode;
     setStyleSheet(recorderSaveMode ? QStringLiteral("background-color:#1d1d1e;") : QString());
     options->lblTitle->setVisible(downloadDetails);
-    options->lblDLLength->setVisible(downloadDetails);
-    options->listFormats->setVisible(downloadDetails);
+    // A page of unknown length, or with a single format, keeps those rows hidden.
+    options->lblDLLength->setVisible(downloadDetails && options->lblDLLength->text() != QStringLiteral("0:00"));
+    options->listFormats->setVisible(downloadDetails && options->listFormats->count() > 0);
     if (recorderSaveMode) {
         options->inputTitle->setText(QStringLiteral("Screen_Capture_1"));
     }

@@ -204,6 +204,8 @@ void Sniffer::onClickOldSnifferDownloadAudio()
     const QString path = onClickOldSnifferDownload();
     if (!path.isEmpty()) {
         emit downloadFinished(path);
+    } else {
+        sniffedDownloadKind = SaveTargets::VideoKind;
     }
 }
 
@@ -295,22 +297,29 @@ void Sniffer::onOldSnifferDownloadFinished(QString path)
         return;
     }
     const QFileInfo source(path);
-    audioCopySource = path;
-    audioCopyTarget = QDir::fromNativeSeparators(source.path() + QDir::separator() + source.completeBaseName()
-                                                 + QStringLiteral(".mp3"));
+    const QString target = QDir::fromNativeSeparators(source.path() + QDir::separator() + source.completeBaseName()
+                                                      + QStringLiteral(".mp3"));
     trace() << "onOldSnifferDownloadFinished"
-            << ":" << audioCopySource << audioCopyTarget;
-    if (QFileInfo(audioCopyTarget) == source) {
+            << ":" << path << target;
+    if (QFileInfo(target) == source) {
+        sniffedDownloadKind = SaveTargets::VideoKind;
         return;
     }
-    if (!QFile::copy(audioCopySource, audioCopyTarget)) {
+    // Only an MP3 stream may simply be copied; anything else has its audio extracted, the saved file kept.
+    if (source.suffix().compare(QStringLiteral("mp3"), Qt::CaseInsensitive) != 0) {
+        downloadPath = path;
+        targetFilePath = target;
+        extractAudio(Downloader::FromVideoDownload);
+        return;
+    }
+    sniffedDownloadKind = SaveTargets::VideoKind;
+    if (!QFile::copy(path, target)) {
         traceError() << "onOldSnifferDownloadFinished"
                      << ":"
-                     << "cannot copy to" << audioCopyTarget;
-        QMessageBox::information(
-            this, Program::name,
-            tr("The download was saved as %1, but the audio copy %2 could not be written.")
-                .arg(QDir::toNativeSeparators(audioCopySource), QDir::toNativeSeparators(audioCopyTarget)));
+                     << "cannot copy to" << target;
+        QMessageBox::information(this, Program::name,
+                                 tr("The download was saved as %1, but the audio copy %2 could not be written.")
+                                     .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(target)));
     }
 }
 

@@ -70,8 +70,9 @@ bool Sniffer::selectSaveFile()
     dialog.setViewMode(QFileDialog::Detail);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDirectory(folder);
-    dialog.selectFile(fileName);
+    // The filter first: set afterwards, it would replace whatever follows the name's last dot.
     dialog.setNameFilter(SaveTargets::filters(downloadKind, recorderSaveMode).join(QStringLiteral(";;")));
+    dialog.selectFile(fileName);
     dialog.setWindowFlags(dialog.windowFlags() | Qt::WindowStaysOnTopHint);
     const bool accepted = dialog.exec() == QDialog::Accepted;
 

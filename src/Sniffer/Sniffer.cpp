@@ -98,10 +98,19 @@ void Sniffer::initWidgets()
 
     placeForm(*oldSniffer, ui->widgetOldSniffer);
     placeForm(*insertUrl, ui->widgetInsertURL);
+    connect(insertUrl->btnProcessURL, &QPushButton::clicked, this, &Sniffer::processURL);
+    connect(insertUrl->inputURL, &QLineEdit::returnPressed, this, &Sniffer::processURL);
     placeForm(*options, ui->widgetOptions);
+    connect(options->btnDownloadVideo, &QPushButton::clicked, this, &Sniffer::downloadVideo);
+    connect(options->btnDownloadAudio, &QPushButton::clicked, this, &Sniffer::downloadAudio);
     placeForm(*progress, ui->widgetProgress);
     iterationTimer = new QTimer(this);
     iterationTimer->setObjectName(QStringLiteral("iterationTimer"));
+    connect(iterationTimer, &QTimer::timeout, this, &Sniffer::progressBarIteration);
+    connect(progress->btnCloseProgress, &QPushButton::clicked, this, &Sniffer::stopLastProcess);
+    dotsTimer = new QTimer(this);
+    dotsTimer->setObjectName(QStringLiteral("dotsTimer"));
+    connect(dotsTimer, &QTimer::timeout, this, &Sniffer::progressBarTextIteration);
     placeForm(*settingsPage, ui->widgetSettings);
     connect(settingsPage->btnSave, &QPushButton::clicked, this, &Sniffer::saveDefaultFilePath);
     connect(settingsPage->btnSelectVideoPath, &QToolButton::clicked, this, &Sniffer::selectDefaultFilePath);
@@ -135,13 +144,6 @@ void Sniffer::initWidgets()
     options->listFormats->setFont(columns);
 }
 
-void Sniffer::initDownloader()
-{
-    trace() << "initDownloader"
-            << ":"
-            << "OK";
-}
-
 void Sniffer::showMainDialog()
 {
     trace() << "showMainDialog"
@@ -149,6 +151,9 @@ void Sniffer::showMainDialog()
             << "OK";
     showLayer(LayerMain);
     show();
+    if (checkLastUpdateDate()) {
+        updateSniffer();
+    }
 }
 
 void Sniffer::updateWindowTitle(const QString &version)
@@ -156,11 +161,6 @@ void Sniffer::updateWindowTitle(const QString &version)
     setWindowTitle(composeWindowTitle(
         version.isEmpty() ? settingsObject->value(SettingsKeys::LastUpdateVersion, QStringLiteral("last")).toString()
                           : version));
-}
-
-VideoInfo &Sniffer::videoInfo()
-{
-    return video;
 }
 
 void Sniffer::mousePressEvent(QMouseEvent *event)

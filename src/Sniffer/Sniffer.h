@@ -1,6 +1,8 @@
 #pragma once
 
+#include "Downloader.h"
 #include "LayerPlan.h"
+#include "ProgressAnimation.h"
 #include "SettingsFile.h"
 #include "SniffedList.h"
 #include "VideoInfo.h"
@@ -12,6 +14,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <source_location>
 #include <vector>
 
 class CaptureMessageBoxes;
@@ -50,6 +53,8 @@ public:
 
     void start();
     void showLayer(int layer);
+    // Whether the daily tool update is due; records today when it is.
+    bool checkLastUpdateDate();
     void updateWindowTitle(const QString &version);
 
     // Shows the message box for an entry of the settings lists and returns when it is closed.
@@ -63,7 +68,14 @@ public:
 
     QSettings &settings() const;
     QString settingsFilePath() const;
+    // The driver's record of the current page.
     VideoInfo &videoInfo();
+    Downloader &siteDownloader() const;
+
+    // The progress page: percentages, a creeping bar, or "converting " with moving dots.
+    void progressBarStart();
+    void startProgress(int interval);
+    void progressBarStart(int interval, bool converting);
 
     // State shared by the window's features.
     SettingsLists settingsLists;
@@ -85,13 +97,31 @@ signals:
     void downloadFinished(QString path);
 
 public slots:
+    void progressBarIteration();
+    void progressBarTextIteration();
+    void stopLastProcess();
     void showPreviousPage();
     void showURLField();
     void showOptions();
+    void processURL();
+    void testSniffer();
+    void updateSniffer();
+    void postUpdateSniffer();
     void onClickHelp();
     void onClickHelpItem();
     void onRightClickDownloadOS(QPoint position);
     void onClickDownloadOSItem();
+    void onDownloaderError(Downloader::errors error);
+    void runDownloader();
+    void postTitleRequest();
+    void postFormatsRequest();
+    void postFileRequest();
+    void postDownload();
+    void downloadVideo();
+    void downloadAudio();
+    void extractAudio(Downloader::FormatConvertingFrom mode);
+    void extractAudio();
+    void showPercents(float percent);
     void selectSavePath();
     // Returns false when the user cancelled: the caller must then stop its flow.
     bool selectSaveFile();
@@ -144,6 +174,13 @@ private:
     const MenuLink *senderLink(const QList<MenuLink> &links) const;
     void initDownloader();
     void showMainDialog();
+    // Names where the next message is raised.
+    void setErrorContext(const char *operation, std::source_location where = std::source_location::current());
+    void stopDots();
+    void clearFormatList();
+    void showOptionsWhenComplete();
+    void composeDownloadPath();
+    int chosenFormatCode() const;
     QWidget *container(LayerPlan::Page page) const;
     void startEngines();
     void refreshOldSnifferList();
@@ -175,7 +212,19 @@ private:
     QList<MenuLink> helpLinks;
     QList<MenuLink> siteLinks;
     QPointer<QDialog> aboutDialog;
-    VideoInfo video;
+
+    std::unique_ptr<Downloader> downloader;
+    QTimer *dotsTimer = nullptr;
+    bool dotsRunning = false;
+    ProgressAnimation::Dots dots;
+    // Set when the lookup of the current address failed or was cancelled: its late replies are dropped.
+    bool optionsDropped = false;
+    // The format code of each row of the format list, in row order.
+    QList<int> formatCodes;
+    // The tool's output file (folder, cleaned name, then the source container's extension) and the
+    // conversion's target.
+    QString downloadPath;
+    QString targetFilePath;
 
     std::unique_ptr<CaptureMessageBoxes> captureMessages;
     bool oldSnifferOpened = false;
@@ -184,8 +233,6 @@ private:
     std::vector<std::unique_ptr<CVideoSniffer>> engines;
     // 4 after the video button, 5 after the audio button.
     int sniffedDownloadKind = 0;
-    QString audioCopySource;
-    QString audioCopyTarget;
     QPointer<QFileDialog> sniffedSaveDialog;
     QPushButton *pressedButton = nullptr;
     QString pressedIcon;

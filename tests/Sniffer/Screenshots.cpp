@@ -1,17 +1,78 @@
 #include "CVideoSniffer.h"
 #include "CYouTubeDownloadDlg.h"
+#include "LocalHttpServer.h"
+#include "UpdatedToday.h"
 #include "WindowFixture.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <unistd.h>
+
+namespace {
+
+// A five-second clip, and the same clip in two sizes behind a master playlist.
+bool makeClips(const QString &folder)
+{
+    const QList<QStringList> runs { { "-f", "lavfi", "-i", "testsrc=duration=5:size=320x240:rate=25", "-f", "lavfi",
+                                      "-i", "sine=duration=5", "-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "aac",
+                                      "-movflags", "+faststart", "clip.mp4" },
+                                    { "-i",
+                                      "clip.mp4",
+                                      "-filter_complex",
+                                      "[0:v]split=2[big][s];[s]scale=160:120[small]",
+                                      "-map",
+                                      "[big]",
+                                      "-map",
+                                      "0:a",
+                                      "-map",
+                                      "[small]",
+                                      "-map",
+                                      "0:a",
+                                      "-c:v",
+                                      "libx264",
+                                      "-b:v:0",
+                                      "500k",
+                                      "-b:v:1",
+                                      "200k",
+                                      "-c:a",
+                                      "aac",
+                                      "-f",
+                                      "hls",
+                                      "-hls_time",
+                                      "2",
+                                      "-hls_playlist_type",
+                                      "vod",
+                                      "-var_stream_map",
+                                      "v:0,a:0 v:1,a:1",
+                                      "-master_pl_name",
+                                      "master.m3u8",
+                                      "-hls_segment_filename",
+                                      "v%v_%03d.ts",
+                                      "v%v.m3u8" } };
+    for (const QStringList &arguments : runs) {
+        QProcess ffmpeg;
+        ffmpeg.setWorkingDirectory(folder);
+        ffmpeg.start(QStringLiteral("ffmpeg"),
+                     QStringList { QStringLiteral("-v"), QStringLiteral("error") } + arguments);
+        if (!ffmpeg.waitForFinished(60000) || ffmpeg.exitCode() != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
 
 // Saves pictures of the main window's pages and of the About dialog for the README.
 int main(int argc, char *argv[])
@@ -20,9 +81,11 @@ int main(int argc, char *argv[])
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
     QDir().mkpath(folder);
 
-    const WindowFixture fixture(WindowFixture::deliveredSettings()
-                                + "\n[General]\nsavepath_video=/home/you/Documents/Corvane 2/Video\n"
-                                  "savepath_audio=/home/you/Documents/Corvane 2/Audio\n");
+    QByteArray settings = WindowFixture::deliveredSettings();
+    settings.replace("[os_urls]\n", "[os_urls]\n0=127.0.0.1\n");
+    const WindowFixture fixture(updatedToday(settings
+                                             + "\n[General]\nsavepath_video=/home/you/Documents/Corvane 2/Video\n"
+                                               "savepath_audio=/home/you/Documents/Corvane 2/Audio\n"));
     Sniffer &window = fixture.window();
     int failures = 0;
     const auto shoot = [&](QWidget &widget, const QString &name) {
@@ -72,21 +135,50 @@ int main(int argc, char *argv[])
     shoot(download, QStringLiteral("download-dialog"));
     download.hide();
 
-    window.showLayer(LayerProgress);
-    fixture.find<QProgressBar>(QStringLiteral("progressBar"))->setValue(42);
-    shoot(window, QStringLiteral("layer1-progress"));
-
-    auto *formats = fixture.find<QListWidget>(QStringLiteral("listFormats"));
-    for (const char *row : { "18   mp4   640x360    AAC 96 KBps", "22   mp4   1280x720   AAC 192 KBps",
-                             "43   webm  640x360    Vorbis 128 KBps" }) {
-        formats->addItem(QString::fromLatin1(row));
+    // The site download, against a clip served from a temporary folder: a real listing of its two sizes, the
+    // progress page of a slowly served copy, and the box that ends it.
+    QTemporaryDir served;
+    if (!makeClips(served.path())) {
+        return failures + 1;
     }
-    formats->setFixedHeight(27 * formats->count() + 4);
-    fixture.find<QLabel>(QStringLiteral("lblTitle"))->setText(QStringLiteral("A walk in the park"));
-    fixture.find<QLabel>(QStringLiteral("lblDLLength"))->setText(QStringLiteral("3:25"));
-    window.videoInfo().received = { RequestTitle, RequestFormats };
-    window.showLayer(LayerOptions);
+    const LocalHttpServer server(served.path());
+    auto *url = fixture.find<QLineEdit>(QStringLiteral("inputURL"));
+    QWidget *options = fixture.find<QWidget>(QStringLiteral("widgetOptions"));
+    fixture.find<QPushButton>(QStringLiteral("btnDownloaderOS"))->click();
+    url->setText(server.url(QStringLiteral("master.m3u8")));
+    fixture.find<QPushButton>(QStringLiteral("btnProcessURL"))->click();
+    if (!QTest::qWaitFor([options] { return options->isVisible(); }, 60000)) {
+        return failures + 1;
+    }
     shoot(window, QStringLiteral("layer3-options"));
+
+    fixture.find<QPushButton>(QStringLiteral("btnBack"))->click();
+    url->setText(server.url(QStringLiteral("clip.mp4?drip=4000")));
+    fixture.find<QPushButton>(QStringLiteral("btnProcessURL"))->click();
+    if (!QTest::qWaitFor([options] { return options->isVisible(); }, 60000)) {
+        return failures + 1;
+    }
+    const QString target = served.filePath(QStringLiteral("A walk in the park"));
+    answerNextModal([target](QWidget *modal) {
+        modal->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(target);
+        static_cast<QDialog *>(modal)->accept();
+    });
+    bool completed = false;
+    fixture.find<QPushButton>(QStringLiteral("btnDownloadVideo"))->click();
+    auto *bar = fixture.find<QProgressBar>(QStringLiteral("progressBar"));
+    if (QTest::qWaitFor([bar] { return bar->isVisible() && bar->value() >= 30 && bar->value() < 90; }, 60000)) {
+        shoot(window, QStringLiteral("layer1-progress"));
+    } else {
+        ++failures;
+    }
+    answerNextModal([&](QWidget *modal) {
+        shoot(*modal, QStringLiteral("completion-box"));
+        completed = true;
+        static_cast<QMessageBox *>(modal)->button(QMessageBox::Ok)->click();
+    });
+    if (!QTest::qWaitFor([&completed] { return completed; }, 60000)) {
+        ++failures;
+    }
 
     window.showAboutDialog();
     QDialog *about = nullptr;

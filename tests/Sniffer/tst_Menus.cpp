@@ -1,3 +1,4 @@
+#include "UpdatedToday.h"
 #include "WindowFixture.h"
 
 #include <QAction>
@@ -142,7 +143,7 @@ void tst_Menus::helpEntryOpensAddress()
     QFETCH(QString, caption);
     QFETCH(bool, logFolder);
 
-    WindowFixture fixture(menuSettings);
+    WindowFixture fixture(updatedToday(menuSettings));
     QAction *action = actionNamed(fixture.window(), caption);
     QVERIFY(action != nullptr);
     QCOMPARE(action->statusTip(), caption);
@@ -155,7 +156,7 @@ void tst_Menus::helpEntryOpensAddress()
 
 void tst_Menus::helpEntryOpensAbout()
 {
-    WindowFixture fixture(menuSettings);
+    WindowFixture fixture(updatedToday(menuSettings));
     actionNamed(fixture.window(), QStringLiteral("About"))->trigger();
     QCOMPARE(aboutDialogs().size(), 1);
     QVERIFY(aboutDialogs().constFirst()->isVisible());
@@ -163,7 +164,7 @@ void tst_Menus::helpEntryOpensAbout()
 
 void tst_Menus::helpEntryWithoutActionShowsCaption()
 {
-    WindowFixture fixture(menuSettings);
+    WindowFixture fixture(updatedToday(menuSettings));
     QString title;
     QString text;
     answerNextModal([&](QWidget *modal) {
@@ -182,7 +183,7 @@ void tst_Menus::helpEntryWithoutActionShowsCaption()
 
 void tst_Menus::helpEntryNamingNoOwnMethodDoesNothing()
 {
-    WindowFixture fixture(menuSettings);
+    WindowFixture fixture(updatedToday(menuSettings));
     const QPointer<Sniffer> window = &fixture.window();
     actionNamed(*window, QStringLiteral("Self-destruct"))->trigger();
     actionNamed(*window, QStringLiteral("Unknown"))->trigger();
@@ -195,7 +196,7 @@ void tst_Menus::helpEntryNamingNoOwnMethodDoesNothing()
 
 void tst_Menus::helpMenuListsEntriesInIdOrder()
 {
-    WindowFixture fixture(menuSettings);
+    WindowFixture fixture(updatedToday(menuSettings));
     QVERIFY(QTest::qWaitForWindowExposed(&fixture.window()));
     fixture.find<QPushButton>(QStringLiteral("btnHelp"))->click();
 
@@ -231,7 +232,7 @@ void tst_Menus::rightPress()
     QFETCH(QPoint, offset);
     QFETCH(bool, menuExpected);
 
-    WindowFixture fixture(menuSettings);
+    WindowFixture fixture(updatedToday(menuSettings));
     Sniffer &window = fixture.window();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     auto *button = fixture.find<QPushButton>(QStringLiteral("btnDownloaderOS"));
@@ -255,7 +256,7 @@ void tst_Menus::rightPress()
 
 void tst_Menus::siteLinkOpensAddressAndUrlPage()
 {
-    WindowFixture fixture(menuSettings);
+    WindowFixture fixture(updatedToday(menuSettings));
     Sniffer &window = fixture.window();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     auto *button = fixture.find<QPushButton>(QStringLiteral("btnDownloaderOS"));
@@ -276,7 +277,7 @@ void tst_Menus::siteLinkOpensAddressAndUrlPage()
 
 void tst_Menus::aboutDialog()
 {
-    WindowFixture fixture(menuSettings);
+    WindowFixture fixture(updatedToday(menuSettings));
     fixture.window().showAboutDialog();
 
     QCOMPARE(aboutDialogs().size(), 1);
@@ -297,7 +298,7 @@ void tst_Menus::aboutDialog()
 
 void tst_Menus::aboutDialogLifecycle()
 {
-    WindowFixture fixture(menuSettings);
+    WindowFixture fixture(updatedToday(menuSettings));
     Sniffer &window = fixture.window();
 
     window.showAboutDialog();

@@ -1,3 +1,4 @@
+#include "UpdatedToday.h"
 #include "WindowFixture.h"
 
 #include <QAbstractButton>
@@ -25,7 +26,7 @@ class tst_Messages final : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { fixture = std::make_unique<WindowFixture>(settingsContent); }
+    void initTestCase() { fixture = std::make_unique<WindowFixture>(updatedToday(settingsContent)); }
     void cleanupTestCase() { fixture.reset(); }
     void showsBox_data();
     void showsBox();

@@ -1,4 +1,5 @@
 #include "Platform.h"
+#include "UpdatedToday.h"
 #include "WindowFixture.h"
 
 #include <QComboBox>
@@ -60,6 +61,8 @@ private slots:
     void offeredContainers();
     void chosenFile_data();
     void chosenFile();
+    void offeredName_data();
+    void offeredName();
     void optionsFolderList_data();
     void optionsFolderList();
 };
@@ -92,7 +95,7 @@ void tst_SavePaths::defaultFolderChooser()
     QFETCH(bool, audio);
     QFETCH(QString, field);
     QFETCH(QString, answer);
-    WindowFixture fixture;
+    WindowFixture fixture(updatedToday());
     const auto resolve = [&fixture](const QString &name) {
         return name == QStringLiteral("<desktop>") ? desktop() : fixture.home().path() + QLatin1Char('/') + name;
     };
@@ -133,7 +136,7 @@ void tst_SavePaths::leavingDefaultFolders()
 {
     QFETCH(QString, button);
     QFETCH(bool, stored);
-    WindowFixture fixture;
+    WindowFixture fixture(updatedToday());
     Sniffer &window = fixture.window();
     const QString oldAudio = window.settings().value(QStringLiteral("savepath_audio")).toString();
     const QString oldVideo = window.settings().value(QStringLiteral("savepath_video")).toString();
@@ -178,7 +181,7 @@ void tst_SavePaths::offeredContainers()
 {
     QFETCH(int, kind);
     QFETCH(bool, recording);
-    WindowFixture fixture;
+    WindowFixture fixture(updatedToday());
     Sniffer &window = fixture.window();
     window.downloadKind = kind;
     window.recorderSaveMode = recording;
@@ -236,7 +239,7 @@ void tst_SavePaths::chosenFile()
     QFETCH(int, kind);
     QFETCH(QString, filter);
     QFETCH(QString, typed);
-    WindowFixture fixture;
+    WindowFixture fixture(updatedToday());
     Sniffer &window = fixture.window();
     const QString target = fixture.home().path() + QStringLiteral("/Videos");
     QDir().mkpath(target);
@@ -254,6 +257,34 @@ void tst_SavePaths::chosenFile()
     QTEST(fixture.find<QLineEdit>(QStringLiteral("inputTitle"))->text(), "title");
     QCOMPARE(folders->currentIndex(), 0);
     QCOMPARE(folders->currentText(), target);
+}
+
+void tst_SavePaths::offeredName_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("video, dots in the name") << 4 << "Mr. Bean goes 1.5 km";
+    QTest::newRow("audio, dots in the name") << 5 << "Live at the Roxy vol. 2";
+}
+
+// The name typed into the options page is offered whole in the dialog's file-name field.
+void tst_SavePaths::offeredName()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, title);
+    WindowFixture fixture(updatedToday());
+    Sniffer &window = fixture.window();
+    window.downloadKind = kind;
+    fixture.find<QLineEdit>(QStringLiteral("inputTitle"))->setText(title);
+    fixture.find<QComboBox>(QStringLiteral("selectPath"))->addItem(fixture.home().path());
+
+    QString offered;
+    answerNextModal([&offered](QWidget *modal) {
+        offered = modal->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->text();
+        static_cast<QDialog *>(modal)->reject();
+    });
+    QVERIFY(!window.selectSaveFile());
+    QCOMPARE(offered, title);
 }
 
 void tst_SavePaths::optionsFolderList_data()
@@ -283,7 +314,7 @@ void tst_SavePaths::optionsFolderList()
     QFETCH(QString, first);
     const auto resolve
         = [](const QString &folder) { return folder == QStringLiteral("<desktop>") ? desktop() : folder; };
-    WindowFixture fixture;
+    WindowFixture fixture(updatedToday());
     Sniffer &window = fixture.window();
     window.settings().setValue(QStringLiteral("savepath_video"), resolve(video));
     window.settings().setValue(QStringLiteral("savepath_audio"), resolve(audio));

@@ -1,4 +1,5 @@
 #include "CVideoSniffer.h"
+#include "UpdatedToday.h"
 #include "WindowFixture.h"
 
 #include <QListWidget>
@@ -44,7 +45,7 @@ void tst_SnifferDenied::tellsWhyNothingCanBeCaptured()
         QSKIP("this machine has no network adapter with an IPv4 address");
     }
     QVERIFY(dropCaptureCapability());
-    WindowFixture fixture;
+    WindowFixture fixture(updatedToday());
     QString shown;
     answerNextModal([&shown](QWidget *modal) {
         auto *box = qobject_cast<QMessageBox *>(modal);

@@ -1,3 +1,4 @@
+#include "UpdatedToday.h"
 #include "WindowFixture.h"
 
 #include <QApplication>
@@ -61,7 +62,7 @@ private slots:
 
 void tst_Window::startsOnTheNavigationBar()
 {
-    const WindowFixture fixture(testSettings);
+    const WindowFixture fixture(updatedToday(testSettings));
     Sniffer &window = fixture.window();
     QVERIFY(window.isVisible());
     QCOMPARE(window.size(), QSize(528, 60));
@@ -93,7 +94,7 @@ void tst_Window::layers()
     QFETCH(QByteArray, button);
     QFETCH(int, height);
     QFETCH(QStringList, pages);
-    const WindowFixture fixture(testSettings);
+    const WindowFixture fixture(updatedToday(testSettings));
     click(fixture, button.constData());
     QCOMPARE(fixture.window().height(), height);
     QCOMPARE(fixture.window().width(), 528);
@@ -111,9 +112,10 @@ void tst_Window::layers()
 
 void tst_Window::optionsWaitForTitleAndFormats()
 {
-    const WindowFixture fixture(testSettings);
+    const WindowFixture fixture(updatedToday(testSettings));
     Sniffer &window = fixture.window();
     auto *formats = fixture.find<QListWidget>(QStringLiteral("listFormats"));
+    formats->addItems({ QStringLiteral("640x360"), QStringLiteral("1280x720"), QStringLiteral("1920x1080") });
     formats->setFixedHeight(81);
     click(fixture, "btnDownloaderYT");
 
@@ -133,7 +135,7 @@ void tst_Window::optionsWaitForTitleAndFormats()
 
 void tst_Window::recordingOptions()
 {
-    const WindowFixture fixture(testSettings);
+    const WindowFixture fixture(updatedToday(testSettings));
     Sniffer &window = fixture.window();
     window.recorderSaveMode = true;
     window.showLayer(LayerOptions);
@@ -163,7 +165,7 @@ void tst_Window::backFromEachPage()
 {
     QFETCH(int, layer);
     QFETCH(int, height);
-    const WindowFixture fixture(testSettings);
+    const WindowFixture fixture(updatedToday(testSettings));
     fixture.window().videoInfo().received = { RequestTitle, RequestFormats };
     fixture.window().showLayer(layer);
     click(fixture, "btnBack");
@@ -173,7 +175,7 @@ void tst_Window::backFromEachPage()
 
 void tst_Window::titleFromRecordedVersion()
 {
-    const WindowFixture fixture("last_update_v=2014.05.19\n");
+    const WindowFixture fixture(updatedToday("last_update_v=2014.05.19\n"));
     QCOMPARE(fixture.window().windowTitle(), QStringLiteral("Corvane 2 (2014.05.19)"));
     fixture.window().updateWindowTitle(QStringLiteral("last"));
     QCOMPARE(fixture.window().windowTitle(), QStringLiteral("Corvane 2 (last) (2.0.0.299)"));
@@ -181,7 +183,7 @@ void tst_Window::titleFromRecordedVersion()
 
 void tst_Window::testAddressesCycle()
 {
-    const WindowFixture fixture(testSettings);
+    const WindowFixture fixture(updatedToday(testSettings));
     auto *field = fixture.find<QLineEdit>(QStringLiteral("inputURL"));
     QStringList seen;
     for (int press = 0; press < 4; ++press) {
@@ -195,7 +197,7 @@ void tst_Window::testAddressesCycle()
 
 void tst_Window::urlHintGoesOnFocusOnlyAfterThePageWasShown()
 {
-    const WindowFixture fixture(testSettings);
+    const WindowFixture fixture(updatedToday(testSettings));
     Sniffer &window = fixture.window();
     QApplication::setActiveWindow(&window);
     auto *field = fixture.find<QLineEdit>(QStringLiteral("inputURL"));
@@ -218,7 +220,7 @@ void tst_Window::urlHintGoesOnFocusOnlyAfterThePageWasShown()
 
 void tst_Window::editedTitleReachesTheLabel()
 {
-    const WindowFixture fixture(testSettings);
+    const WindowFixture fixture(updatedToday(testSettings));
     Sniffer &window = fixture.window();
     QApplication::setActiveWindow(&window);
     window.videoInfo().received = { RequestTitle, RequestFormats };
@@ -234,7 +236,7 @@ void tst_Window::editedTitleReachesTheLabel()
 
 void tst_Window::leavingTheProgressPageStopsItsTimer()
 {
-    const WindowFixture fixture(testSettings);
+    const WindowFixture fixture(updatedToday(testSettings));
     auto *timer = fixture.find<QTimer>(QStringLiteral("iterationTimer"));
     QVERIFY(timer != nullptr);
     fixture.window().showLayer(LayerProgress);
@@ -247,7 +249,7 @@ void tst_Window::leavingTheProgressPageStopsItsTimer()
 
 void tst_Window::rightPressAsksForTheContextMenu()
 {
-    const WindowFixture fixture(testSettings);
+    const WindowFixture fixture(updatedToday(testSettings));
     QSignalSpy spy(&fixture.window(), &QWidget::customContextMenuRequested);
     QTest::mousePress(&fixture.window(), Qt::LeftButton, {}, QPoint(30, 20));
     QCOMPARE(spy.count(), 0);
@@ -258,7 +260,7 @@ void tst_Window::rightPressAsksForTheContextMenu()
 
 void tst_Window::escapeKeepsTheProgramRunning()
 {
-    WindowFixture fixture;
+    WindowFixture fixture(updatedToday());
     QSignalSpy finished(&fixture.window(), &QDialog::finished);
     QTest::keyClick(&fixture.window(), Qt::Key_Escape);
     QVERIFY(fixture.window().isVisible());

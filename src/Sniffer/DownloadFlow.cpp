@@ -1,0 +1,225 @@
+#include "Sniffer.h"
+
+#include "FormatRows.h"
+#include "SaveTargets.h"
+#include "TitleCleaning.h"
+#include "Trace.h"
+#include "ui_Options.h"
+#include "ui_Progress.h"
+#include "ui_Settings.h"
+
+#include <QDir>
+#include <QKeySequence>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QShortcut>
+
+void Sniffer::initDownloader()
+{
+    trace() << "initDownloader"
+            << ":"
+            << "OK";
+    downloader = std::make_unique<Downloader>();
+    connect(downloader.get(), &Downloader::hasError, this, &Sniffer::onDownloaderError);
+    connect(downloader.get(), &Downloader::percent, this, &Sniffer::showPercents);
+    connect(downloader.get(), &Downloader::haveTitle, this, &Sniffer::postTitleRequest);
+    connect(downloader.get(), &Downloader::haveFormats, this, &Sniffer::postFormatsRequest);
+    connect(downloader.get(), &Downloader::haveFile, this, &Sniffer::postFileRequest);
+    connect(downloader.get(), &Downloader::doneExtractAudio, this, &Sniffer::postDownload);
+    connect(downloader.get(), &Downloader::snifferUpdated, this, &Sniffer::postUpdateSniffer);
+    auto *update = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_U), this);
+    connect(update, &QShortcut::activated, this, &Sniffer::updateSniffer);
+    connect(options->btnSelectPath, &QPushButton::clicked, this, &Sniffer::selectSavePath);
+}
+
+VideoInfo &Sniffer::videoInfo()
+{
+    return downloader->videoInfo();
+}
+
+Downloader &Sniffer::siteDownloader() const
+{
+    return *downloader;
+}
+
+void Sniffer::postTitleRequest()
+{
+    VideoInfo &video = videoInfo();
+    if (video.title.isEmpty()) {
+        video.title = QStringLiteral("default");
+    }
+    trace() << "postTitleRequest"
+            << ":"
+            << "Title" << video.title << "Length" << video.duration;
+    options->lblTitle->setText(video.title);
+    options->inputTitle->setText(video.title);
+    options->lblDLLength->setText(video.duration);
+    showOptionsWhenComplete();
+}
+
+void Sniffer::clearFormatList()
+{
+    options->listFormats->clear();
+    formatCodes.clear();
+}
+
+void Sniffer::postFormatsRequest()
+{
+    trace() << "postFormatsRequest"
+            << ":"
+            << "OK";
+    clearFormatList();
+    const QHash<int, FormatEntry> &formats = videoInfo().formats;
+    if (formats.size() <= 1) {
+        const QList<int> codes = formats.keys();
+        const bool audioOnly = !codes.isEmpty() && formats.value(codes.constFirst()).extension == QStringLiteral("mp3");
+        options->btnDownloadAudio->setHidden(audioOnly);
+        options->btnDownloadVideo->setIcon(
+            QIcon(audioOnly ? QStringLiteral(":/btnAudioDL") : QStringLiteral(":/btnVideoDL")));
+        showOptionsWhenComplete();
+        return;
+    }
+
+    const QList<FormatRows::Row> rows = FormatRows::rows(formats);
+    for (const FormatRows::Row &row : rows) {
+        auto *item = new QListWidgetItem(QIcon(row.icon), row.text, options->listFormats);
+        item->setSizeHint(QSize(120, 26));
+        formatCodes.append(row.code);
+    }
+    options->listFormats->setIconSize(QSize(87, 23));
+    options->listFormats->setCurrentRow(FormatRows::bestRow(formats, rows));
+    options->listFormats->setMinimumHeight(27 * int(rows.size()));
+    options->listFormats->setMaximumHeight(27 * int(rows.size()) + 10);
+    if (options->btnDownloadAudio->isHidden()) {
+        options->btnDownloadAudio->show();
+        options->btnDownloadVideo->setIcon(QIcon(QStringLiteral(":/btnVideoDL")));
+    }
+    showOptionsWhenComplete();
+}
+
+void Sniffer::showOptionsWhenComplete()
+{
+    if (!optionsDropped) {
+        showLayer(LayerOptions);
+    }
+}
+
+void Sniffer::downloadVideo()
+{
+    trace() << "downloadVideo"
+            << ":"
+            << "OK";
+    downloadKind = SaveTargets::VideoKind;
+    if (selectSaveFile()) {
+        runDownloader();
+    }
+}
+
+void Sniffer::downloadAudio()
+{
+    trace() << "downloadAudio"
+            << ":"
+            << "OK";
+    downloadKind = SaveTargets::AudioKind;
+    // Audio goes to the default audio folder unless the user picked a folder of their own.
+    if (settingsPage->pathVideo->text() == options->selectPath->currentText()) {
+        options->selectPath->insertItem(0, settingsPage->pathAudio->text());
+        options->selectPath->setCurrentIndex(0);
+    }
+    if (selectSaveFile()) {
+        runDownloader();
+    }
+}
+
+void Sniffer::composeDownloadPath()
+{
+    const QString title = options->inputTitle->text();
+    const QString name = title.isEmpty() ? QStringLiteral("default") : cleanTitle(title);
+    downloadPath = options->selectPath->currentText() + QLatin1Char('/') + name;
+}
+
+int Sniffer::chosenFormatCode() const
+{
+    // A single format is offered without a list.
+    if (formatCodes.isEmpty()) {
+        const QHash<int, FormatEntry> &formats = downloader->videoInfo().formats;
+        return formats.size() == 1 ? formats.keys().constFirst() : 0;
+    }
+    return formatCodes.value(options->listFormats->currentRow(), 0);
+}
+
+void Sniffer::runDownloader()
+{
+    trace() << "runDownloader"
+            << ":"
+            << "OK";
+    progressBarStart();
+    composeDownloadPath();
+    const int code = chosenFormatCode();
+    targetFilePath = downloadPath + QLatin1Char('.') + targetExtension;
+    downloadPath += QLatin1Char('.') + videoInfo().formats.value(code).extension;
+    downloader->requestFile(code, QDir::toNativeSeparators(downloadPath));
+}
+
+void Sniffer::postFileRequest()
+{
+    trace() << "postFileRequest"
+            << ":"
+            << "OK";
+    if (downloadKind == SaveTargets::AudioKind) {
+        extractAudio(Downloader::FromAudioDownload);
+    } else {
+        targetFilePath = chosenFilePath;
+        extractAudio(Downloader::FromVideoDownload);
+    }
+}
+
+void Sniffer::extractAudio()
+{
+    extractAudio(Downloader::FromAudioDownload);
+}
+
+void Sniffer::extractAudio(Downloader::FormatConvertingFrom mode)
+{
+    trace() << "extractAudio"
+            << ":"
+            << "OK";
+    progressBarStart(100, true);
+    downloader->formatConverting(QDir::toNativeSeparators(downloadPath), QDir::toNativeSeparators(targetFilePath),
+                                 mode);
+}
+
+void Sniffer::postDownload()
+{
+    trace() << "postDownload"
+            << ":"
+            << "OK";
+    progress->progressBar->setValue(progress->progressBar->maximum());
+    setStyleSheet(QString());
+    stopDots();
+    QMessageBox::information(this, QStringLiteral("Processing state:"), QStringLiteral("Processing is completed"),
+                             QMessageBox::Ok);
+    if (sniffedDownloadKind == SaveTargets::AudioKind) {
+        sniffedDownloadKind = SaveTargets::VideoKind;
+        showLayer(LayerSniffer);
+    } else {
+        showLayer(LayerInsertUrl);
+    }
+}
+
+void Sniffer::onDownloaderError(Downloader::errors error)
+{
+    optionsDropped = true;
+    stopDots();
+    if (sniffedDownloadKind == SaveTargets::AudioKind) {
+        sniffedDownloadKind = SaveTargets::VideoKind;
+        showLayer(LayerSniffer);
+    } else {
+        showLayer(LayerInsertUrl);
+    }
+    traceError() << "onDownloaderError"
+                 << ":"
+                 << "error" << int(error);
+    setErrorContext("onDownloaderError");
+    showDownloaderError(int(error));
+}

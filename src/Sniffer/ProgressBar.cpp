@@ -1,0 +1,83 @@
+#include "Sniffer.h"
+
+#include "Trace.h"
+#include "ui_Progress.h"
+
+#include <QRandomGenerator>
+#include <QTimer>
+
+void Sniffer::progressBarStart()
+{
+    trace() << "progressBarStart"
+            << ":"
+            << "OK";
+    progress->lblConverting->hide();
+    progress->lblDots->hide();
+    progress->progressBar->setValue(progress->progressBar->minimum());
+    showLayer(LayerProgress);
+}
+
+void Sniffer::startProgress(int interval)
+{
+    progressBarStart();
+    iterationTimer->start(interval);
+}
+
+void Sniffer::progressBarStart(int interval, bool converting)
+{
+    trace() << "progressBarStart"
+            << ":"
+            << "Ok";
+    if (!converting) {
+        return;
+    }
+    progress->lblConverting->show();
+    progress->lblDots->show();
+    showLayer(LayerProgress);
+    progress->progressBar->setValue(progress->progressBar->maximum());
+    dots = {};
+    progress->lblDots->setText(dots.text());
+    dotsRunning = true;
+    dotsTimer->start(interval);
+}
+
+void Sniffer::stopDots()
+{
+    if (dotsRunning) {
+        dotsTimer->stop();
+        dotsRunning = false;
+    }
+}
+
+void Sniffer::progressBarIteration()
+{
+    QProgressBar *bar = progress->progressBar;
+    bar->setValue(ProgressAnimation::nextValue(bar->value(), bar->minimum(), bar->maximum(),
+                                               QRandomGenerator::global()->generate()));
+}
+
+void Sniffer::progressBarTextIteration()
+{
+    dots.step();
+    progress->lblDots->setText(dots.text());
+}
+
+void Sniffer::stopLastProcess()
+{
+    trace() << "stopLastProcess"
+            << ":"
+            << "OK";
+    if (iterationTimer->isActive()) {
+        iterationTimer->stop();
+    }
+    progress->progressBar->setValue(progress->progressBar->maximum());
+    optionsDropped = true;
+    stopDots();
+    downloader->stop();
+    showLayer(LayerMain);
+}
+
+void Sniffer::showPercents(float percent)
+{
+    progress->progressBar->setValue(static_cast<int>(percent));
+}

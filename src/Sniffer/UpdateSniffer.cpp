@@ -1,0 +1,74 @@
+#include "Sniffer.h"
+
+#include "MessageIds.h"
+#include "Program.h"
+#include "Trace.h"
+#include "UpdateVersion.h"
+#include "ui_OldSniffer.h"
+
+#include <QDate>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QSettings>
+#include <QUrl>
+
+bool Sniffer::checkLastUpdateDate()
+{
+    const QString last = settings().value(SettingsKeys::LastUpdate).toString();
+    const QString today = QString::number(QDate::currentDate().dayOfYear());
+    trace() << "checkLastUpdateDate"
+            << ":"
+            << "date" << last << today;
+    if (last == today) {
+        return false;
+    }
+    settings().setValue(SettingsKeys::LastUpdate, today);
+    settings().sync();
+    return true;
+}
+
+void Sniffer::updateSniffer()
+{
+    trace() << "updateSniffer"
+            << ":"
+            << "OK";
+    showLayer(LayerUpdate);
+    downloader->checkUpdates();
+}
+
+void Sniffer::postUpdateSniffer()
+{
+    const QString version = versionFromUpdateOutput(downloader->updateText());
+    settings().setValue(SettingsKeys::LastUpdateVersion, version);
+    settings().sync();
+    updateWindowTitle(version);
+    showLayer(LayerMain);
+    QStringList text { Program::name };
+    if (version != QStringLiteral("last")) {
+        text.append(version);
+    }
+    text.append(QStringLiteral("is up-to-date"));
+    QMessageBox::information(this, Program::name, text.join(QLatin1Char(' ')), QMessageBox::Ok);
+}
+
+void Sniffer::testSniffer()
+{
+    trace() << "testSniffer"
+            << ":"
+            << "OK";
+    const QString address = settingsLists.value(SettingsGroups::TestSniffer).value(0);
+    if (address.isEmpty()) {
+        setErrorContext("testSniffer");
+        traceError() << "testSniffer"
+                     << ":"
+                     << "no test address";
+        showError(MessageIds::NoSnifferTestPage);
+        return;
+    }
+    if (oldSniffer->stackedWidget->currentIndex() == 0) {
+        pageHeights.setPageHeight(LayerPlan::Page::Sniffer, 320);
+        oldSniffer->stackedWidget->setCurrentIndex(1);
+    }
+    showOldSniffer();
+    QDesktopServices::openUrl(QUrl(address));
+}

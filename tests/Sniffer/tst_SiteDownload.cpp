@@ -1,0 +1,456 @@
+#include "Files.h"
+#include "LocalHttpServer.h"
+#include "UpdatedToday.h"
+#include "WindowFixture.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+constexpr int toolTimeout = 60000;
+constexpr double clipSeconds = 5.0;
+
+// The settings of a window in other-sites mode that takes the local server's pages.
+QByteArray localSiteSettings()
+{
+    QByteArray settings = WindowFixture::deliveredSettings();
+    settings.replace("[os_urls]\n", "[os_urls]\n0=127.0.0.1\n");
+    return settings;
+}
+
+bool run(const QString &program, const QStringList &arguments, const QString &folder, QByteArray *output = nullptr)
+{
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.start(program, arguments);
+    if (!process.waitForFinished(toolTimeout) || process.exitCode() != 0) {
+        qWarning() << program << arguments << process.readAllStandardError();
+        return false;
+    }
+    if (output != nullptr) {
+        *output = process.readAllStandardOutput();
+    }
+    return true;
+}
+
+struct Probe
+{
+    QStringList streams;
+    double duration = 0;
+    QString resolution;
+};
+
+Probe probe(const QString &file)
+{
+    QByteArray output;
+    if (!run(QStringLiteral("ffprobe"),
+             { QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+               QStringLiteral("stream=codec_type,width,height:format=duration"), QStringLiteral("-of"),
+               QStringLiteral("default=noprint_wrappers=1"), file },
+             QDir::currentPath(), &output)) {
+        return {};
+    }
+    Probe seen;
+    for (const QByteArray &line : output.split('\n')) {
+        if (line.startsWith("codec_type=")) {
+            seen.streams.append(QString::fromLatin1(line.mid(11)));
+        } else if (line.startsWith("duration=")) {
+            seen.duration = line.mid(9).toDouble();
+        } else if (line.startsWith("width=")) {
+            seen.resolution = QString::fromLatin1(line.mid(6));
+        } else if (line.startsWith("height=") && !seen.resolution.contains(QLatin1Char('x'))) {
+            seen.resolution += QLatin1Char('x') + QString::fromLatin1(line.mid(7));
+        }
+    }
+    return seen;
+}
+
+// Writes an executable fake of the site-download tool and puts it in place of the real one.
+class FakeTool final
+{
+public:
+    explicit FakeTool(const QByteArray &script)
+    {
+        const QString path = folder.filePath(QStringLiteral("ytdl-fake"));
+        writeFile(path, "#!/bin/sh\n" + script);
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("CORVANE_FAKE_YTDL", path.toLocal8Bit());
+    }
+    ~FakeTool() { qunsetenv("CORVANE_FAKE_YTDL"); }
+    FakeTool(const FakeTool &) = delete;
+    FakeTool &operator=(const FakeTool &) = delete;
+
+private:
+    QTemporaryDir folder;
+};
+
+// Answers the next message box with OK and keeps its text.
+void answerBox(QString &text)
+{
+    answerNextModal([&text](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        QVERIFY(box != nullptr);
+        text = box->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+}
+
+// Answers the save dialog with a file and filter, then the completion box that ends the download.
+void answerSaveThenCompletion(const QString &file, const QString &filter, QString &completion)
+{
+    answerNextModal([file, filter, &completion](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        QVERIFY(dialog != nullptr);
+        dialog->selectNameFilter(filter);
+        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(file);
+        answerBox(completion);
+        static_cast<QDialog *>(dialog)->accept();
+    });
+}
+
+bool shows(const WindowFixture &fixture, const char *page)
+{
+    return fixture.find<QWidget>(QLatin1String(page))->isVisible();
+}
+
+} // namespace
+
+class tst_SiteDownload final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void downloadsThroughTheWindow_data();
+    void downloadsThroughTheWindow();
+    void secondAddressShowsOnlyItsOwnOptions();
+    void cancelling_data();
+    void cancelling();
+    void toolFailuresEndOnTheUrlPage_data();
+    void toolFailuresEndOnTheUrlPage();
+    void toolUpdate_data();
+    void toolUpdate();
+
+private:
+    void process(const WindowFixture &fixture, const QString &path, bool enter);
+
+    QTemporaryDir served;
+    std::unique_ptr<LocalHttpServer> server;
+};
+
+void tst_SiteDownload::initTestCase()
+{
+    const QString ffmpeg = QStringLiteral("ffmpeg");
+    QVERIFY(run(ffmpeg,
+                { QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"), QStringLiteral("lavfi"),
+                  QStringLiteral("-i"), QStringLiteral("testsrc=duration=5:size=320x240:rate=25"), QStringLiteral("-f"),
+                  QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("sine=frequency=440:duration=5"),
+                  QStringLiteral("-c:v"), QStringLiteral("libx264"), QStringLiteral("-pix_fmt"),
+                  QStringLiteral("yuv420p"), QStringLiteral("-c:a"), QStringLiteral("aac"), QStringLiteral("-movflags"),
+                  QStringLiteral("+faststart"), QStringLiteral("clip.mp4") },
+                served.path()));
+    // Two variants behind a master playlist: the tool lists them with numeric codes.
+    QVERIFY(run(ffmpeg,
+                { QStringLiteral("-v"),
+                  QStringLiteral("error"),
+                  QStringLiteral("-i"),
+                  QStringLiteral("clip.mp4"),
+                  QStringLiteral("-filter_complex"),
+                  QStringLiteral("[0:v]split=2[big][s];[s]scale=160:120[small]"),
+                  QStringLiteral("-map"),
+                  QStringLiteral("[big]"),
+                  QStringLiteral("-map"),
+                  QStringLiteral("0:a"),
+                  QStringLiteral("-map"),
+                  QStringLiteral("[small]"),
+                  QStringLiteral("-map"),
+                  QStringLiteral("0:a"),
+                  QStringLiteral("-c:v"),
+                  QStringLiteral("libx264"),
+                  QStringLiteral("-b:v:0"),
+                  QStringLiteral("500k"),
+                  QStringLiteral("-b:v:1"),
+                  QStringLiteral("200k"),
+                  QStringLiteral("-c:a"),
+                  QStringLiteral("aac"),
+                  QStringLiteral("-f"),
+                  QStringLiteral("hls"),
+                  QStringLiteral("-hls_time"),
+                  QStringLiteral("2"),
+                  QStringLiteral("-hls_playlist_type"),
+                  QStringLiteral("vod"),
+                  QStringLiteral("-var_stream_map"),
+                  QStringLiteral("v:0,a:0 v:1,a:1"),
+                  QStringLiteral("-master_pl_name"),
+                  QStringLiteral("master.m3u8"),
+                  QStringLiteral("-hls_segment_filename"),
+                  QStringLiteral("v%v_%03d.ts"),
+                  QStringLiteral("v%v.m3u8") },
+                served.path()));
+    QVERIFY(writeFile(served.filePath(QStringLiteral("walk.html")),
+                      "<html><head><title>Harbour walk</title></head>"
+                      "<body><video src=\"clip.mp4\"></video></body></html>"));
+    server = std::make_unique<LocalHttpServer>(served.path());
+}
+
+void tst_SiteDownload::process(const WindowFixture &fixture, const QString &path, bool enter)
+{
+    auto *field = fixture.find<QLineEdit>(QStringLiteral("inputURL"));
+    field->setText(QStringLiteral("Have a look: ") + server->url(path));
+    if (enter) {
+        QTest::keyClick(field, Qt::Key_Return);
+    } else {
+        fixture.find<QPushButton>(QStringLiteral("btnProcessURL"))->click();
+    }
+}
+
+void tst_SiteDownload::downloadsThroughTheWindow_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("enter");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<bool>("audio");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QStringList>("streams");
+    QTest::addColumn<bool>("sourceKept");
+
+    const QStringList both { "video", "audio" };
+    QTest::newRow("page, Enter, video as mkv")
+        << "walk.html" << true << "Harbour walk (1)" << 0 << false << "Matroska (*.mkv)"
+        << "mp4" << both << true;
+    QTest::newRow("clip, audio as mp3") << "clip.mp4" << false << "clip" << 0 << true << "MP3 (*.mp3)"
+                                        << "mp4" << QStringList { "audio" } << false;
+    QTest::newRow("variants, video as mov") << "master.m3u8" << false << "master" << 2 << false << "QuickTime (*.mov)"
+                                            << "mp4" << both << true;
+}
+
+void tst_SiteDownload::downloadsThroughTheWindow()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, enter);
+    QFETCH(int, rows);
+    QFETCH(bool, audio);
+    QFETCH(QString, filter);
+    QFETCH(QString, source);
+    WindowFixture fixture(updatedToday(localSiteSettings()));
+    const QString saved = fixture.home().path() + QStringLiteral("/Saved");
+    QVERIFY(QDir().mkpath(saved));
+
+    fixture.find<QPushButton>(QStringLiteral("btnDownloaderOS"))->click();
+    process(fixture, path, enter);
+    QVERIFY(shows(fixture, "widgetProgress"));
+    QTRY_VERIFY_WITH_TIMEOUT(shows(fixture, "widgetOptions"), toolTimeout);
+    QTEST(fixture.find<QLabel>(QStringLiteral("lblTitle"))->text(), "title");
+    auto *formats = fixture.find<QListWidget>(QStringLiteral("listFormats"));
+    QCOMPARE(formats->isVisible(), rows > 0);
+    QString chosenResolution;
+    if (rows > 0) {
+        QCOMPARE(formats->count(), rows);
+        // Not the row the tool marked best: the chosen row's own format must be the one fetched.
+        formats->setCurrentRow(formats->currentRow() == 0 ? 1 : 0);
+        chosenResolution = formats->currentItem()->text().section(QLatin1Char('\t'), 0, 0);
+    }
+
+    QSignalSpy percents(&fixture.window().siteDownloader(), &Downloader::percent);
+    QString completion;
+    answerSaveThenCompletion(saved + QStringLiteral("/My clip"), filter, completion);
+    fixture.find<QPushButton>(audio ? QStringLiteral("btnDownloadAudio") : QStringLiteral("btnDownloadVideo"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(completion, QStringLiteral("Processing is completed"), toolTimeout);
+    QTRY_VERIFY(shows(fixture, "widgetInsertURL"));
+
+    float highest = 0;
+    for (const QList<QVariant> &emitted : std::as_const(percents)) {
+        highest = std::max(highest, emitted.constFirst().toFloat());
+    }
+    QCOMPARE(highest, 100.0F);
+    const QString extension = filter.section(QStringLiteral("*."), 1).chopped(1);
+    const Probe result = probe(saved + QStringLiteral("/My clip.") + extension);
+    QTEST(result.streams, "streams");
+    QVERIFY2(qAbs(result.duration - clipSeconds) <= 0.3, qPrintable(QString::number(result.duration)));
+    if (rows > 0) {
+        QCOMPARE(result.resolution, chosenResolution);
+    }
+    QTEST(QFile::exists(saved + QStringLiteral("/My clip.") + source), "sourceKept");
+}
+
+void tst_SiteDownload::secondAddressShowsOnlyItsOwnOptions()
+{
+    WindowFixture fixture(updatedToday(localSiteSettings()));
+    auto *optionsPage = fixture.find<QWidget>(QStringLiteral("widgetOptions"));
+    auto *title = fixture.find<QLabel>(QStringLiteral("lblTitle"));
+    auto *formats = fixture.find<QListWidget>(QStringLiteral("listFormats"));
+    fixture.find<QPushButton>(QStringLiteral("btnDownloaderOS"))->click();
+    process(fixture, QStringLiteral("master.m3u8"), false);
+    QTRY_VERIFY_WITH_TIMEOUT(optionsPage->isVisible(), toolTimeout);
+    QCOMPARE(title->text(), QStringLiteral("master"));
+    QCOMPARE(formats->count(), 2);
+
+    // What the page shows at the moment it appears, whichever reply comes first.
+    QStringList seen;
+    QObject watcher;
+    const auto look = [&] {
+        if (optionsPage->isVisible() && seen.isEmpty()) {
+            seen = { title->text(), QString::number(formats->isVisible() ? formats->count() : 0) };
+        }
+    };
+    connect(&fixture.window().siteDownloader(), &Downloader::haveTitle, &watcher, look, Qt::QueuedConnection);
+    connect(&fixture.window().siteDownloader(), &Downloader::haveFormats, &watcher, look, Qt::QueuedConnection);
+    fixture.find<QPushButton>(QStringLiteral("btnBack"))->click();
+    process(fixture, QStringLiteral("walk.html"), true);
+    QVERIFY(!optionsPage->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(optionsPage->isVisible(), toolTimeout);
+    QTRY_VERIFY(!seen.isEmpty());
+    QCOMPARE(seen, (QStringList { QStringLiteral("Harbour walk (1)"), QStringLiteral("0") }));
+}
+
+void tst_SiteDownload::cancelling_data()
+{
+    QTest::addColumn<bool>("duringDownload");
+    QTest::newRow("while the page is read") << false;
+    QTest::newRow("while the file arrives") << true;
+}
+
+// Cancel leads to the main page and stays there; a cancelled download leaves nothing behind.
+void tst_SiteDownload::cancelling()
+{
+    QFETCH(bool, duringDownload);
+    WindowFixture fixture(updatedToday(localSiteSettings()));
+    Downloader &driver = fixture.window().siteDownloader();
+    QSignalSpy titles(&driver, &Downloader::haveTitle);
+    QSignalSpy formats(&driver, &Downloader::haveFormats);
+    QSignalSpy percents(&driver, &Downloader::percent);
+    fixture.find<QPushButton>(QStringLiteral("btnDownloaderOS"))->click();
+    process(fixture, QStringLiteral("clip.mp4?drip=2000"), false);
+    const QString file = fixture.home().path() + QStringLiteral("/slow");
+    if (duringDownload) {
+        QTRY_VERIFY_WITH_TIMEOUT(shows(fixture, "widgetOptions"), toolTimeout);
+        answerNextModal([file](QWidget *modal) {
+            modal->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(file);
+            static_cast<QDialog *>(modal)->accept();
+        });
+        fixture.find<QPushButton>(QStringLiteral("btnDownloadVideo"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(file + QStringLiteral(".mp4.part")) && percents.count() > 1,
+                                 toolTimeout);
+    }
+    fixture.find<QPushButton>(QStringLiteral("btnCloseProgress"))->click();
+    QCOMPARE(fixture.window().height(), 60);
+
+    if (duringDownload) {
+        QTest::qWait(500);
+        QVERIFY(!QFile::exists(file + QStringLiteral(".mp4.part")));
+        QVERIFY(!QFile::exists(file + QStringLiteral(".mp4")));
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(titles.count() == 1 && formats.count() == 1, toolTimeout);
+    }
+    QCOMPARE(fixture.window().height(), 60);
+    QVERIFY(!shows(fixture, "widgetOptions"));
+}
+
+void tst_SiteDownload::toolFailuresEndOnTheUrlPage_data()
+{
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<bool>("atDownload");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("page cannot be read") << QByteArray("echo 'ERROR: Unsupported URL' >&2\nexit 1\n") << false
+                                         << "could not be read.";
+    QTest::newRow("tool crashes") << QByteArray("kill -SEGV $$\n") << false << "could not be started";
+    QTest::newRow("download fails") << QByteArray("case \"$*\" in\n"
+                                                  "*--get-title*) echo 'Walk'; echo '0:05' ;;\n"
+                                                  "*--list-formats*) echo '18  mp4  640x360  medium' ;;\n"
+                                                  "*) echo 'ERROR: unable to download' >&2; exit 1 ;;\n"
+                                                  "esac\n")
+                                    << true << "could not be downloaded";
+}
+
+void tst_SiteDownload::toolFailuresEndOnTheUrlPage()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(bool, atDownload);
+    const FakeTool fake(script);
+    WindowFixture fixture(updatedToday(localSiteSettings()));
+    fixture.find<QPushButton>(QStringLiteral("btnDownloaderOS"))->click();
+
+    QString shown;
+    if (atDownload) {
+        process(fixture, QStringLiteral("walk.html"), false);
+        QTRY_VERIFY_WITH_TIMEOUT(shows(fixture, "widgetOptions"), toolTimeout);
+        answerSaveThenCompletion(fixture.home().path() + QStringLiteral("/clip"), QStringLiteral("MPEG-4 (*.mp4)"),
+                                 shown);
+        fixture.find<QPushButton>(QStringLiteral("btnDownloadVideo"))->click();
+    } else {
+        answerBox(shown);
+        process(fixture, QStringLiteral("walk.html"), false);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), toolTimeout);
+    QFETCH(QString, message);
+    QVERIFY2(shown.contains(message), qPrintable(shown));
+    QVERIFY(shows(fixture, "widgetInsertURL"));
+    QVERIFY(!shows(fixture, "widgetProgress"));
+}
+
+void tst_SiteDownload::toolUpdate_data()
+{
+    QTest::addColumn<bool>("daily");
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<QString>("title");
+    const QByteArray updated("echo 'yt-dlp is up to date (2014.05.19)'\n");
+    const QByteArray failed("echo 'ERROR: unable to reach the update server' >&2\nexit 1\n");
+    QTest::newRow("Ctrl+U, updated") << false << updated << "Corvane 2 2014.05.19 is up-to-date"
+                                     << "2014.05.19"
+                                     << "Corvane 2 (2014.05.19)";
+    QTest::newRow("daily, updated") << true << updated << "Corvane 2 2014.05.19 is up-to-date"
+                                    << "2014.05.19"
+                                    << "Corvane 2 (2014.05.19)";
+    QTest::newRow("Ctrl+U, failed") << false << failed << "The site-download tool could not be updated."
+                                    << "last"
+                                    << "Corvane 2 (last) (2.0.0.299)";
+}
+
+void tst_SiteDownload::toolUpdate()
+{
+    QFETCH(bool, daily);
+    QFETCH(QByteArray, script);
+    QFETCH(QString, version);
+    const FakeTool fake(script);
+    QString shown;
+    answerBox(shown);
+    const WindowFixture fixture(daily ? WindowFixture::deliveredSettings() : updatedToday());
+    Sniffer &window = fixture.window();
+    if (!daily) {
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(&window, Qt::Key_U, Qt::ControlModifier);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), toolTimeout);
+
+    QFETCH(QString, box);
+    QVERIFY2(shown.startsWith(box), qPrintable(shown));
+    QTEST(window.windowTitle(), "title");
+    QCOMPARE(window.settings().value(QStringLiteral("last_update_v"), QStringLiteral("last")).toString(), version);
+    const bool failed = version == QStringLiteral("last");
+    QCOMPARE(shows(fixture, "widgetInsertURL"), failed);
+    QCOMPARE(window.height(), failed ? 176 : 60);
+    QCOMPARE(window.settings().value(QStringLiteral("last_update")).toInt(), QDate::currentDate().dayOfYear());
+}
+
+QTEST_MAIN(tst_SiteDownload)
+#include "tst_SiteDownload.moc"
