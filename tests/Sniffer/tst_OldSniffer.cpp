@@ -4,6 +4,7 @@
 #include "UpdatedToday.h"
 #include "WindowFixture.h"
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -36,6 +38,18 @@ void openSnifferPage(const WindowFixture &fixture)
     }
     fixture.find<QPushButton>(QStringLiteral("btnSniffer"))->click();
 }
+
+// Stands in for the desktop's browser.
+class BrowserStandIn final : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl &url) { opened.append(url); }
+};
 
 // What a capture engine hands over for a request to the local server.
 void report(const LocalHttpServer &server, const QString &name, const QByteArray &type, int size = clipSize)
@@ -68,6 +82,7 @@ private slots:
     void savesThroughTheProgressDialog_data();
     void savesThroughTheProgressDialog();
     void removeTakesTheSelectedRow();
+    void selfTestOpensTheTestPageBesideTheList();
 
 private:
     QTemporaryDir served;
@@ -182,6 +197,25 @@ void tst_OldSniffer::removeTakesTheSelectedRow()
     fixture.find<QPushButton>(QStringLiteral("pbRemove"))->click();
     QCOMPARE(list->count(), 0);
     QVERIFY(!fixture.find<QPushButton>(QStringLiteral("pbDownloadVideo"))->isEnabled());
+}
+
+void tst_OldSniffer::selfTestOpensTheTestPageBesideTheList()
+{
+    WindowFixture fixture(updatedToday());
+    // Never opened for real: the stand-in takes it.
+    BrowserStandIn browser;
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), &browser, "open");
+    if (CVideoSniffer::listInterfaces().isEmpty()) {
+        answerNextModal([](QWidget *modal) { static_cast<QDialog *>(modal)->accept(); });
+    }
+    fixture.window().testSniffer();
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+
+    QCOMPARE(browser.opened.size(), 1);
+    QCOMPARE(browser.opened.constFirst().path(), QStringLiteral("/gtv-videos-bucket/sample/BigBuckBunny.mp4"));
+    auto *page = fixture.find<QWidget>(QStringLiteral("widgetOldSniffer"));
+    QVERIFY(page->isVisible());
+    QCOMPARE(page->findChild<QStackedWidget *>(QStringLiteral("stackedWidget"))->currentIndex(), 1);
 }
 
 QTEST_MAIN(tst_OldSniffer)
