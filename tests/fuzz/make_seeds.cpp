@@ -1,4 +1,4 @@
-// Writes the fuzzer's seed corpus: frame sequences like the unit tests', one file each.
+// Writes the fuzzer's starting corpus: frame sequences like the unit tests', one file each.
 #include "FrameBuilder.h"
 #include "FuzzInput.h"
 
@@ -51,7 +51,7 @@ int main(int argc, char **argv)
         out(get) + fuzzRecord(0, ipv6) + fuzzRecord(0, tcpFrame(server, client, mp4).left(40)) + in(mp4),
     };
     for (qsizetype i = 0; i < seeds.size(); ++i) {
-        QFile file(QStringLiteral("%1/seed-%2").arg(QString::fromLocal8Bit(argv[1])).arg(i));
+        QFile file(QStringLiteral("%1/start-%2").arg(QString::fromLocal8Bit(argv[1])).arg(i));
         if (!file.open(QIODevice::WriteOnly) || file.write(seeds[i]) != seeds[i].size()) {
             return 1;
         }
