@@ -1,0 +1,215 @@
+#include "AVRecorder.h"
+#include "TempHome.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+// Stands in for the converter: notes each start, writes the file it was given, and a capture runs until
+// it reads the "q" that stops it. The recorder's logic is under test here, not the recording.
+constexpr char FakeConverter[] = R"(#!/bin/sh
+dir=$(dirname "$0")
+echo "$@" >> "$dir/starts.log"
+for last; do :; done
+echo data > "$last"
+case "$*" in
+*_res.mpg*) exit 0 ;;
+esac
+echo "Press [q] to stop"
+head -c 1 > /dev/null
+)";
+
+QWidget *stopDialog()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == QStringLiteral("StopDialog")) {
+            return widget;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class tst_AVRecorder final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void negativeCoordinatesAreClamped_data();
+    void negativeCoordinatesAreClamped();
+    void startingTwiceRecordsOnce_data();
+    void startingTwiceRecordsOnce();
+    void stopWithoutRecordingDoesNothing();
+    void closingStopDialogRemovesFiles();
+
+private:
+    QStringList starts(const QString &kind) const;
+
+    std::unique_ptr<TempHome> home;
+    std::unique_ptr<QTemporaryDir> appDir;
+    std::unique_ptr<AVRecorder> recorder;
+};
+
+void tst_AVRecorder::init()
+{
+    home = std::make_unique<TempHome>();
+    appDir = std::make_unique<QTemporaryDir>();
+    QFile converter(appDir->filePath(QStringLiteral("ffmpeg")));
+    QVERIFY(converter.open(QIODevice::WriteOnly));
+    converter.write(FakeConverter);
+    converter.close();
+    converter.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    recorder = std::make_unique<AVRecorder>(nullptr, appDir->path(), home->path());
+}
+
+void tst_AVRecorder::cleanup()
+{
+    recorder.reset();
+    appDir.reset();
+    home.reset();
+}
+
+// Lines of the converter's starts: "video" captures carry a crop filter, "audio" ones write the "_a" file.
+QStringList tst_AVRecorder::starts(const QString &kind) const
+{
+    QFile log(appDir->filePath(QStringLiteral("starts.log")));
+    if (!log.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    const QString marker = kind == QStringLiteral("video") ? QStringLiteral("crop=") : QStringLiteral("_a.mpg");
+    QStringList found;
+    for (const QString &line : QString::fromLocal8Bit(log.readAll()).split(QLatin1Char('\n'))) {
+        if (line.contains(marker) && !line.contains(QStringLiteral("_res.mpg"))) {
+            found << line;
+        }
+    }
+    return found;
+}
+
+void tst_AVRecorder::negativeCoordinatesAreClamped_data()
+{
+    QTest::addColumn<QRect>("placed");
+    QTest::addColumn<QRect>("recorded");
+    QTest::addColumn<QString>("crop");
+
+    QTest::newRow("on screen") << QRect(30, 20, 500, 200) << QRect(30, 20, 500, 200)
+                               << QStringLiteral("crop=500:200:30:20");
+    QTest::newRow("left of screen") << QRect(-100, 40, 600, 200) << QRect(0, 40, 500, 200)
+                                    << QStringLiteral("crop=500:200:0:40");
+    QTest::newRow("above screen") << QRect(10, -20, 500, 220) << QRect(10, 0, 500, 200)
+                                  << QStringLiteral("crop=500:200:10:0");
+    // The rectangle shrinks below the minimum; the window, and so the crop, keeps 481 pixels.
+    QTest::newRow("above and left, below minimum")
+        << QRect(-50, -30, 500, 300) << QRect(0, 0, 450, 270) << QStringLiteral("crop=481:270:0:0");
+}
+
+void tst_AVRecorder::negativeCoordinatesAreClamped()
+{
+    QFETCH(QRect, placed);
+    QFETCH(QRect, recorded);
+    QFETCH(QString, crop);
+
+    QSignalSpy done(recorder.get(), qOverload<AVRecorder::ResultingData>(&AVRecorder::done));
+    recorder->startRecorder(placed);
+    QCOMPARE(recorder->geometry(), placed);
+    recorder->clickButtonStart();
+    recorder->stop();
+    const QStringList video = starts(QStringLiteral("video"));
+    QCOMPARE(video.size(), 1);
+    QVERIFY2(video.first().contains(crop + QLatin1Char(':')), qPrintable(video.first()));
+    QCOMPARE(done.size(), 1);
+    QCOMPARE(done.first().first().value<AVRecorder::ResultingData>().geometry, recorded);
+}
+
+void tst_AVRecorder::startingTwiceRecordsOnce_data()
+{
+    QTest::addColumn<bool>("firstByButton");
+    QTest::addColumn<bool>("secondByButton");
+
+    QTest::newRow("called twice") << false << false;
+    QTest::newRow("button, then called") << true << false;
+    QTest::newRow("button twice") << true << true;
+}
+
+void tst_AVRecorder::startingTwiceRecordsOnce()
+{
+    QFETCH(bool, firstByButton);
+    QFETCH(bool, secondByButton);
+
+    auto *start = recorder->findChild<QPushButton *>(QStringLiteral("pushButtonStart"));
+    QVERIFY(start != nullptr);
+    QSignalSpy done(recorder.get(), qOverload<AVRecorder::ResultingData>(&AVRecorder::done));
+    recorder->startRecorder();
+    for (const bool byButton : { firstByButton, secondByButton }) {
+        if (byButton) {
+            start->click();
+        } else {
+            recorder->clickButtonStart();
+        }
+    }
+    QVERIFY(stopDialog() != nullptr && stopDialog()->isVisible());
+    QVERIFY(!recorder->isVisible());
+
+    // Stopping waits for the captures, so every start has been noted by then.
+    recorder->stop();
+    recorder->stop();
+    QCOMPARE(starts(QStringLiteral("video")).size(), 1);
+    QCOMPARE(starts(QStringLiteral("audio")).size(), 1);
+    QCOMPARE(done.size(), 1);
+    const auto data = done.first().first().value<AVRecorder::ResultingData>();
+    QVERIFY(data.videoFile.endsWith(QStringLiteral("_v.mpg")));
+    QVERIFY(data.audioFile.endsWith(QStringLiteral("_a.mpg")));
+    QVERIFY(data.resultFile.endsWith(QStringLiteral("_res.mpg")));
+    QVERIFY(QFile::exists(data.resultFile));
+    QVERIFY(!stopDialog()->isVisible());
+}
+
+void tst_AVRecorder::stopWithoutRecordingDoesNothing()
+{
+    QSignalSpy done(recorder.get(), qOverload<AVRecorder::ResultingData>(&AVRecorder::done));
+    QSignalSpy closed(recorder.get(), &AVRecorder::close);
+    recorder->startRecorder();
+    recorder->stop();
+    QCOMPARE(done.size(), 0);
+    QCOMPARE(closed.size(), 0);
+    QVERIFY(recorder->isVisible());
+    QVERIFY(starts(QStringLiteral("video")).isEmpty());
+}
+
+void tst_AVRecorder::closingStopDialogRemovesFiles()
+{
+    QSignalSpy done(recorder.get(), qOverload<AVRecorder::ResultingData>(&AVRecorder::done));
+    QSignalSpy closed(recorder.get(), &AVRecorder::close);
+    recorder->startRecorder();
+    recorder->clickButtonStart();
+    QTRY_COMPARE(starts(QStringLiteral("audio")).size(), 1);
+
+    const QStringList files = QDir(home->path()).entryList({ QStringLiteral("*.mpg") }, QDir::Files);
+    QCOMPARE(files.size(), 2);
+    const QString base = QDir(home->path()).filePath(files.first().section(QLatin1Char('_'), 0, -2));
+    // A result left from an interrupted merge goes as well.
+    QFile result(base + QStringLiteral("_res.mpg"));
+    QVERIFY(result.open(QIODevice::WriteOnly));
+    result.close();
+
+    QVERIFY(stopDialog()->close());
+    QCOMPARE(closed.size(), 1);
+    QCOMPARE(done.size(), 0);
+    QVERIFY(!stopDialog()->isVisible());
+    QCOMPARE(QDir(home->path()).entryList({ QStringLiteral("*.mpg") }, QDir::Files), QStringList());
+}
+
+QTEST_MAIN(tst_AVRecorder)
+#include "tst_AVRecorder.moc"
