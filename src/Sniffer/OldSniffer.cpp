@@ -271,9 +271,20 @@ QString Sniffer::selectSniffedSaveFile(const QString &type)
     const QString path
         = SniffedList::targetPath(dialog.selectedFiles().constFirst(), type, dialog.selectedNameFilter());
     Rk::Options::instance().setLastFolder(snifferKind, dialog.directory().absolutePath());
-    if (QFileInfo::exists(path)
+    // An audio save also writes the ".mp3" beside the stream; neither may replace a file unasked.
+    QStringList written { path };
+    if (audio) {
+        written.append(SniffedList::audioCompanion(path));
+    }
+    QStringList existing;
+    for (const QString &file : std::as_const(written)) {
+        if (QFileInfo::exists(file) && !existing.contains(QDir::toNativeSeparators(file))) {
+            existing.append(QDir::toNativeSeparators(file));
+        }
+    }
+    if (!existing.isEmpty()
         && QMessageBox::question(this, Program::name,
-                                 tr("%1 already exists. Replace it?").arg(QDir::toNativeSeparators(path)))
+                                 tr("%1 already exists. Replace it?").arg(existing.join(QStringLiteral(" and "))))
             != QMessageBox::Yes) {
         return {};
     }
@@ -297,8 +308,7 @@ void Sniffer::onOldSnifferDownloadFinished(QString path)
         return;
     }
     const QFileInfo source(path);
-    const QString target = QDir::fromNativeSeparators(source.path() + QDir::separator() + source.completeBaseName()
-                                                      + QStringLiteral(".mp3"));
+    const QString target = SniffedList::audioCompanion(path);
     trace() << "onOldSnifferDownloadFinished"
             << ":" << path << target;
     if (QFileInfo(target) == source) {
@@ -313,6 +323,8 @@ void Sniffer::onOldSnifferDownloadFinished(QString path)
         return;
     }
     sniffedDownloadKind = SaveTargets::VideoKind;
+    // The user agreed to replace it when choosing the name.
+    QFile::remove(target);
     if (!QFile::copy(path, target)) {
         traceError() << "onOldSnifferDownloadFinished"
                      << ":"

@@ -83,6 +83,7 @@ private slots:
     void savesThroughTheProgressDialog();
     void removeTakesTheSelectedRow();
     void selfTestOpensTheTestPageBesideTheList();
+    void audioSaveNeverReplacesAnMp3Unasked();
 
 private:
     QTemporaryDir served;
@@ -216,6 +217,40 @@ void tst_OldSniffer::selfTestOpensTheTestPageBesideTheList()
     auto *page = fixture.find<QWidget>(QStringLiteral("widgetOldSniffer"));
     QVERIFY(page->isVisible());
     QCOMPARE(page->findChild<QStackedWidget *>(QStringLiteral("stackedWidget"))->currentIndex(), 1);
+}
+
+void tst_OldSniffer::audioSaveNeverReplacesAnMp3Unasked()
+{
+    WindowFixture fixture(updatedToday());
+    const LocalHttpServer server(served.path());
+    const QString target = fixture.home().path() + QStringLiteral("/Saved");
+    QVERIFY(QDir().mkpath(target));
+    const QString kept = target + QStringLiteral("/song.mp3");
+    QVERIFY(writeFile(kept, "an earlier song"));
+    fixture.find<QLineEdit>(QStringLiteral("pathAudio"))->setText(target);
+    openSnifferPage(fixture);
+    auto *list = fixture.find<QListWidget>(QStringLiteral("mediaList"));
+    report(server, QStringLiteral("clip.mp4"), "mp4\r\n");
+    QTRY_COMPARE(list->count(), 1);
+
+    QString asked;
+    answerNextModal([&asked](QWidget *modal) {
+        static_cast<QFileDialog *>(modal)
+            ->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))
+            ->setText(QStringLiteral("song"));
+        answerNextModal([&asked](QWidget *question) {
+            auto *box = qobject_cast<QMessageBox *>(question);
+            QVERIFY(box != nullptr);
+            asked = box->text();
+            box->button(QMessageBox::No)->click();
+        });
+        static_cast<QDialog *>(modal)->accept();
+    });
+    fixture.find<QPushButton>(QStringLiteral("pbDownloadAudio"))->click();
+
+    QVERIFY2(asked.contains(QStringLiteral("song.mp3")), qPrintable(asked));
+    QCOMPARE(readFile(kept), QByteArray("an earlier song"));
+    QCOMPARE(QDir(target).entryList(QDir::Files), QStringList { QStringLiteral("song.mp3") });
 }
 
 QTEST_MAIN(tst_OldSniffer)

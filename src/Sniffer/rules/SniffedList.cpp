@@ -115,3 +115,10 @@ QString SniffedList::targetPath(const QString &selectedFile, const QString &type
     }
     return path;
 }
+
+QString SniffedList::audioCompanion(const QString &savedPath)
+{
+    const QFileInfo saved(savedPath);
+    return QDir::fromNativeSeparators(saved.path() + QLatin1Char('/') + saved.completeBaseName()
+                                      + QStringLiteral(".mp3"));
+}

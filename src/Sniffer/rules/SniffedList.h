@@ -57,6 +57,8 @@ public:
     // suffix is glued to the name), the name is cleaned of unsafe characters, and the extension of a
     // selected "Name (*.ext)" filter is added once. Forward slashes.
     static QString targetPath(const QString &selectedFile, const QString &type, const QString &selectedFilter);
+    // The ".mp3" an audio save writes beside the saved stream.
+    static QString audioCompanion(const QString &savedPath);
 
 private:
     QList<SniffedItem> items;
