@@ -110,7 +110,12 @@ void Sniffer::downloadVideo()
             << ":"
             << "OK";
     downloadKind = SaveTargets::VideoKind;
-    if (selectSaveFile()) {
+    if (!selectSaveFile()) {
+        return;
+    }
+    if (recorderSaveMode) {
+        saveRecorderAV(lastRecording.resultFile);
+    } else {
         runDownloader();
     }
 }
@@ -126,7 +131,12 @@ void Sniffer::downloadAudio()
         options->selectPath->insertItem(0, settingsPage->pathAudio->text());
         options->selectPath->setCurrentIndex(0);
     }
-    if (selectSaveFile()) {
+    if (!selectSaveFile()) {
+        return;
+    }
+    if (recorderSaveMode) {
+        saveRecorderAV(lastRecording.audioFile);
+    } else {
         runDownloader();
     }
 }
@@ -199,7 +209,13 @@ void Sniffer::postDownload()
     stopDots();
     QMessageBox::information(this, QStringLiteral("Processing state:"), QStringLiteral("Processing is completed"),
                              QMessageBox::Ok);
-    if (sniffedDownloadKind == SaveTargets::AudioKind) {
+    if (recorderSaveMode) {
+        trace() << "postDownload"
+                << ":"
+                << "OK";
+        recorderSaveMode = false;
+        showLayer(LayerMain);
+    } else if (sniffedDownloadKind == SaveTargets::AudioKind) {
         sniffedDownloadKind = SaveTargets::VideoKind;
         showLayer(LayerSniffer);
     } else {
@@ -211,7 +227,10 @@ void Sniffer::onDownloaderError(Downloader::errors error)
 {
     optionsDropped = true;
     stopDots();
-    if (sniffedDownloadKind == SaveTargets::AudioKind) {
+    // A recording that could not be converted is still there: the user may try another container.
+    if (recorderSaveMode) {
+        showLayer(LayerOptions);
+    } else if (sniffedDownloadKind == SaveTargets::AudioKind) {
         sniffedDownloadKind = SaveTargets::VideoKind;
         showLayer(LayerSniffer);
     } else {

@@ -12,6 +12,7 @@ static_assert(int(Sniffer::Warning) == int(MessageBuilder::Kind::Warning)
 void Sniffer::showErrorMessage(int id, MessageKind kind)
 {
     // The recorder-save mode's dark style would otherwise be inherited by the box.
+    const QString style = styleSheet();
     setStyleSheet(QString());
 
     const MessageBuilder::Message message
@@ -27,6 +28,7 @@ void Sniffer::showErrorMessage(int id, MessageKind kind)
     QMessageBox box(message.critical ? QMessageBox::Critical : QMessageBox::Warning, message.title, message.boxText(),
                     QMessageBox::Ok, this);
     box.exec();
+    setStyleSheet(style);
 }
 
 void Sniffer::showWarning(int id)

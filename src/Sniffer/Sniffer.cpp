@@ -90,6 +90,7 @@ void Sniffer::initWidgets()
     connect(navigation->btnDownloaderYT, &QPushButton::clicked, this, &Sniffer::showURLField);
     connect(navigation->btnDownloaderOS, &QPushButton::clicked, this, &Sniffer::showURLField);
     connect(navigation->btnSniffer, &QPushButton::clicked, this, &Sniffer::runOldSniffer);
+    connect(navigation->btnRecorderVC, &QPushButton::clicked, this, &Sniffer::runRecorderAV);
     connect(navigation->btnBack, &QPushButton::clicked, this, &Sniffer::showPreviousPage);
     connect(navigation->btnOptions, &QPushButton::clicked, this, &Sniffer::showOptions);
     connect(navigation->btnOptions_2, &QPushButton::clicked, this, &Sniffer::showOptions);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AVRecorder.h"
 #include "Downloader.h"
 #include "LayerPlan.h"
 #include "ProgressAnimation.h"
@@ -147,6 +148,14 @@ public slots:
     void onOldSnifferDownloadFinished(QString path);
     void onSaveFilterSelected(const QString &filter);
     void changeButtonIcon();
+    void runRecorderAV();
+    void doneRecorderAV(const QString &path);
+    void doneRecorderAV(const AVRecorder::ResultingData &recording);
+    void closeRecorderAV();
+    void errorRecorderAV(int code, const QString &description);
+    void postRecorderAV();
+    // Saves the recording's result or audio file under the name and container chosen on the options page.
+    void saveRecorderAV(const QString &source);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -188,6 +197,7 @@ private:
     void ignoreOwnRequest(const QString &url);
     QString selectSniffedSaveFile(const QString &type);
     void pressButtonIcon(QPushButton *button, const QString &resource);
+    void retireRecorder();
 
     std::unique_ptr<Ui::Sniffer> ui;
     std::unique_ptr<Ui::Navigation> navigation;
@@ -237,4 +247,9 @@ private:
     QPushButton *pressedButton = nullptr;
     QString pressedIcon;
     bool iconRestored = true;
+
+    QPointer<AVRecorder> recorder;
+    // The last finished recording; its region is offered again when the recorder is reopened.
+    AVRecorder::ResultingData lastRecording;
+    bool hasLastRecording = false;
 };

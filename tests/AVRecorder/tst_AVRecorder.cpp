@@ -1,15 +1,21 @@
 #include "AVRecorder.h"
+#include "Files.h"
+#include "Grabbers.h"
+#include "Modal.h"
 #include "TempHome.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -24,6 +30,10 @@ echo data > "$last"
 case "$*" in
 *_res.mpg*) exit 0 ;;
 esac
+if [ -e "$dir/fail" ]; then
+  echo "Input/output error"
+  exit 1
+fi
 echo "Press [q] to stop"
 head -c 1 > /dev/null
 )";
@@ -53,6 +63,9 @@ private slots:
     void startingTwiceRecordsOnce();
     void stopWithoutRecordingDoesNothing();
     void closingStopDialogRemovesFiles();
+    void failedCaptureIsReported();
+    void severalMonitorsAskFirst_data();
+    void severalMonitorsAskFirst();
 
 private:
     QStringList starts(const QString &kind) const;
@@ -209,6 +222,70 @@ void tst_AVRecorder::closingStopDialogRemovesFiles()
     QCOMPARE(done.size(), 0);
     QVERIFY(!stopDialog()->isVisible());
     QCOMPARE(QDir(home->path()).entryList({ QStringLiteral("*.mpg") }, QDir::Files), QStringList());
+}
+
+void tst_AVRecorder::failedCaptureIsReported()
+{
+    QVERIFY(writeFile(appDir->filePath(QStringLiteral("fail")), {}));
+    QSignalSpy done(recorder.get(), qOverload<AVRecorder::ResultingData>(&AVRecorder::done));
+    QSignalSpy closed(recorder.get(), &AVRecorder::close);
+    QString title;
+    QString text;
+    answerNextModal([&title, &text](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        QVERIFY(box != nullptr);
+        title = box->windowTitle();
+        text = box->text();
+        box->accept();
+    });
+    recorder->startRecorder();
+    recorder->clickButtonStart();
+
+    QTRY_COMPARE(closed.size(), 1);
+    // Which capture gives up first, and why, depends on the machine: the box says one of the reasons.
+    const QList<Grabbers::Failure> reasons { Grabbers::Failure::NoDisplay, Grabbers::Failure::NoSoundServer,
+                                             Grabbers::Failure::VideoCaptureFailed,
+                                             Grabbers::Failure::AudioCaptureFailed };
+    QVERIFY2(std::any_of(reasons.cbegin(), reasons.cend(),
+                         [&text](Grabbers::Failure reason) { return text == Grabbers::message(reason); }),
+             qPrintable(text));
+    QCOMPARE(title, recorder->windowTitle());
+    QCOMPARE(done.size(), 0);
+    QVERIFY(!stopDialog()->isVisible());
+    QVERIFY(!recorder->isVisible());
+}
+
+// Run by its own CTest entry on an offscreen platform with two screens.
+void tst_AVRecorder::severalMonitorsAskFirst_data()
+{
+    QTest::addColumn<QMessageBox::StandardButton>("answer");
+    QTest::addColumn<bool>("opened");
+
+    QTest::newRow("ignored") << QMessageBox::Ignore << true;
+    QTest::newRow("aborted") << QMessageBox::Abort << false;
+}
+
+void tst_AVRecorder::severalMonitorsAskFirst()
+{
+    if (QGuiApplication::screens().size() < 2) {
+        QSKIP("needs two screens: run by the tst_AVRecorder_twoScreens test");
+    }
+    QFETCH(QMessageBox::StandardButton, answer);
+    QFETCH(bool, opened);
+
+    QSignalSpy closed(recorder.get(), &AVRecorder::close);
+    QString title;
+    answerNextModal([&title, answer](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        QVERIFY(box != nullptr);
+        title = box->windowTitle();
+        box->button(answer)->click();
+    });
+    recorder->startRecorder();
+
+    QCOMPARE(title, QStringLiteral("Monitors number: 2"));
+    QCOMPARE(recorder->isVisible(), opened);
+    QCOMPARE(closed.size(), opened ? 0 : 1);
 }
 
 QTEST_MAIN(tst_AVRecorder)

@@ -1,12 +1,10 @@
 #include "Grabbers.h"
+#include "MediaProbe.h"
 #include "SoundServer.h"
 
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -14,43 +12,6 @@
 namespace {
 
 const QRect Region(10, 10, 320, 240);
-
-QByteArray run(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    process.waitForFinished(30000);
-    return process.readAll();
-}
-
-QJsonObject stream(const QString &file, const QString &type)
-{
-    const QJsonArray streams
-        = QJsonDocument::fromJson(run(QStringLiteral("ffprobe"),
-                                      { QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_streams"),
-                                        QStringLiteral("-of"), QStringLiteral("json"), file }))
-              .object()
-              .value(QStringLiteral("streams"))
-              .toArray();
-    for (const auto &entry : streams) {
-        if (entry.toObject().value(QStringLiteral("codec_type")).toString() == type) {
-            return entry.toObject();
-        }
-    }
-    return {};
-}
-
-// Loudest sample of the file's sound in dB; -91 is digital silence.
-double maxVolume(const QString &file)
-{
-    const QString report = QString::fromLocal8Bit(
-        run(QStringLiteral(CORVANE_TOOLS_DIR "/ffmpeg"),
-            { QStringLiteral("-i"), file, QStringLiteral("-map"), QStringLiteral("0:a"), QStringLiteral("-af"),
-              QStringLiteral("volumedetect"), QStringLiteral("-f"), QStringLiteral("null"), QStringLiteral("-") }));
-    const auto match = QRegularExpression(QStringLiteral("max_volume: (-?[0-9.]+) dB")).match(report);
-    return match.hasMatch() ? match.captured(1).toDouble() : -1000.0;
-}
 
 // Sets an environment variable for one scope.
 class EnvironmentValue final
@@ -134,13 +95,13 @@ void tst_Grabbers::recordsRegionWithSound()
     QVERIFY(QFileInfo(files.videoFile).size() > 0);
     QVERIFY(QFileInfo(files.audioFile).size() > 0);
 
-    const QJsonObject video = stream(files.resultFile, QStringLiteral("video"));
+    const QJsonObject video = MediaProbe::stream(files.resultFile, QStringLiteral("video"));
     QCOMPARE(video.value(QStringLiteral("width")).toInt(), Region.width());
     QCOMPARE(video.value(QStringLiteral("height")).toInt(), Region.height());
     const double seconds = video.value(QStringLiteral("duration")).toString().toDouble();
     QVERIFY2(qAbs(seconds - 3.0) <= 0.5, qPrintable(QString::number(seconds)));
-    QVERIFY(!stream(files.resultFile, QStringLiteral("audio")).isEmpty());
-    const double loudest = maxVolume(files.resultFile);
+    QVERIFY(!MediaProbe::stream(files.resultFile, QStringLiteral("audio")).isEmpty());
+    const double loudest = MediaProbe::maxVolume(files.resultFile);
     QVERIFY2(loudest > -40.0, qPrintable(QString::number(loudest)));
     qInfo() << "recorded" << seconds << "s of picture, sound peaking at" << loudest << "dB";
 }

@@ -1,46 +1,15 @@
 #include "CYouTubeDownloader.h"
 #include "Files.h"
+#include "FullDisk.h"
 #include "LocalHttpServer.h"
 #include "TempHome.h"
 
 #include <QDirIterator>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
-
-namespace {
-
-// A tiny file system that fills up after a few blocks; unmounted when it goes.
-class FullDisk final
-{
-public:
-    explicit FullDisk(const QString &path)
-        : folder(path)
-    {
-        mounted = QProcess::execute(QStringLiteral("mount"),
-                                    { QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                                      QStringLiteral("size=64k"), QStringLiteral("tmpfs"), folder })
-            == 0;
-    }
-    ~FullDisk()
-    {
-        if (mounted) {
-            QProcess::execute(QStringLiteral("umount"), { folder });
-        }
-    }
-    FullDisk(const FullDisk &) = delete;
-    FullDisk &operator=(const FullDisk &) = delete;
-
-    bool mounted = false;
-
-private:
-    QString folder;
-};
-
-} // namespace
 
 class tst_CYouTubeDownloader final : public QObject
 {

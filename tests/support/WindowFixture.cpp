@@ -6,8 +6,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QPointer>
-#include <QTimer>
 
 WindowFixture::WindowFixture(const QByteArray &settings)
 {
@@ -28,20 +26,4 @@ WindowFixture::~WindowFixture() = default;
 QByteArray WindowFixture::deliveredSettings()
 {
     return readFile(QStringLiteral(CORVANE_SOURCE_DIR "/resources/sniffer.ini"));
-}
-
-void answerNextModal(std::function<void(QWidget *)> answer)
-{
-    auto *poll = new QTimer(qApp);
-    poll->setInterval(20);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, answer = std::move(answer)] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (modal == nullptr || !modal->isVisible()) {
-            return;
-        }
-        poll->stop();
-        poll->deleteLater();
-        answer(modal);
-    });
-    poll->start();
 }

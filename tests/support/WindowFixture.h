@@ -1,12 +1,12 @@
 #pragma once
 
+#include "Modal.h"
 #include "Sniffer.h"
 #include "TempHome.h"
 
 #include <QByteArray>
 #include <QWidget>
 
-#include <functional>
 #include <memory>
 
 // A started main window in a fresh home. The settings file holds the given content, or the delivered
@@ -34,7 +34,3 @@ private:
     TempHome tempHome;
     std::unique_ptr<Sniffer> sniffer;
 };
-
-// Calls answer with the next modal widget (a message box or a file dialog) once it is shown. Call it
-// before the action that opens the widget; the action's own event loop runs the answer.
-void answerNextModal(std::function<void(QWidget *)> answer);

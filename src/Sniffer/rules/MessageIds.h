@@ -13,10 +13,11 @@ enum Error : int {
     NoSnifferTestPage = 8,
     CaptureNotPermitted = 9,
     NoCaptureAdapter = 10,
+    RecordingNotMade = 11,
 };
 
-inline constexpr std::array errors { UnsupportedAddress, NoVideoId,           InvalidAddress,
-                                     NoSnifferTestPage,  CaptureNotPermitted, NoCaptureAdapter };
+inline constexpr std::array errors { UnsupportedAddress,  NoVideoId,        InvalidAddress,  NoSnifferTestPage,
+                                     CaptureNotPermitted, NoCaptureAdapter, RecordingNotMade };
 
 // The site-download driver's error codes run from 0 up to this count, exclusive.
 inline constexpr int downloadErrorCount = 11;
