@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-image-formats-plugins libgl-dev
   libpcap-dev
   ffmpeg yt-dlp curl
-  xvfb xauth x11-utils imagemagick fonts-dejavu-core
+  xvfb xauth x11-utils xcompmgr imagemagick fonts-dejavu-core
   pulseaudio pulseaudio-utils tcpdump iproute2
   clang clang-format libclang-rt-14-dev
   python3

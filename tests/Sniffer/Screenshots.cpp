@@ -1,6 +1,8 @@
+#include "AVRecorder.h"
 #include "CVideoSniffer.h"
 #include "CYouTubeDownloadDlg.h"
 #include "LocalHttpServer.h"
+#include "StopDialog.h"
 #include "UpdatedToday.h"
 #include "WindowFixture.h"
 
@@ -11,9 +13,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPainter>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -72,9 +76,28 @@ bool makeClips(const QString &folder)
     return true;
 }
 
+// Stands in for the video the user records: colour bars over a grey ramp.
+QPixmap testCard(const QSize &size)
+{
+    QPixmap card(size);
+    QPainter painter(&card);
+    const QList<QColor> bars { Qt::white, Qt::yellow, Qt::cyan, Qt::green, Qt::magenta, Qt::red, Qt::blue };
+    const int barsHeight = size.height() * 3 / 4;
+    for (qsizetype bar = 0; bar < bars.size(); ++bar) {
+        const int left = static_cast<int>(size.width() * bar / bars.size());
+        const int right = static_cast<int>(size.width() * (bar + 1) / bars.size());
+        painter.fillRect(left, 0, right - left, barsHeight, bars[bar]);
+    }
+    QLinearGradient ramp(0, 0, size.width(), 0);
+    ramp.setColorAt(0, Qt::black);
+    ramp.setColorAt(1, Qt::white);
+    painter.fillRect(0, barsHeight, size.width(), size.height() - barsHeight, ramp);
+    return card;
+}
+
 } // namespace
 
-// Saves pictures of the main window's pages and of the About dialog for the README.
+// Saves pictures of the main window's pages, its dialogs and the screen recorder for the README.
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -134,6 +157,35 @@ int main(int argc, char *argv[])
         ->setText(QStringLiteral("harbour.mp4 from media.example.org"));
     shoot(download, QStringLiteral("download-dialog"));
     download.hide();
+
+    // The recorder frame over a test card, taken from the screen: what shows through its grey is what this
+    // X server composes of the window's opacity.
+    {
+        QLabel card;
+        card.setWindowFlags(Qt::FramelessWindowHint);
+        card.setPixmap(testCard(QSize(640, 360)));
+        card.move(120, 120);
+        card.show();
+        AVRecorder recorder(nullptr, QCoreApplication::applicationDirPath(), fixture.home().path());
+        recorder.move(card.pos() + QPoint(80, 90));
+        recorder.show();
+        if (!QTest::qWaitForWindowExposed(&card) || !QTest::qWaitForWindowExposed(&recorder)) {
+            ++failures;
+        }
+        QTest::qWait(500);
+        QScreen *screen = recorder.screen();
+        const QRect around
+            = recorder.frameGeometry().adjusted(-48, -48, 48, 48).translated(-screen->geometry().topLeft());
+        if (!screen->grabWindow(0, around.x(), around.y(), around.width(), around.height())
+                 .save(folder + QStringLiteral("/recorder-frame.png"))) {
+            ++failures;
+        }
+    }
+
+    StopDialog stopDialog;
+    stopDialog.show();
+    shoot(stopDialog, QStringLiteral("stop-dialog"));
+    stopDialog.hide();
 
     // The site download, against a clip served from a temporary folder: a real listing of its two sizes, the
     // progress page of a slowly served copy, and the box that ends it.
