@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QMessageBox>
@@ -300,10 +301,17 @@ void AVRecorder::captureFailed(const QString &message)
     if (!recording) {
         return;
     }
-    // Nothing is left running: give up the recording and tell the user what is missing.
+    // Nothing is left running: give up the recording and tell the user what is missing. A capture that
+    // never got going leaves empty files, which hold nothing worth keeping.
     recording = false;
     stopDialog->hide();
     hide();
-    QMessageBox::warning(nullptr, windowTitle(), message);
+    const CaptureFiles files = grabbers->files();
+    for (const QString &file : { files.videoFile, files.audioFile, files.resultFile }) {
+        if (QFileInfo(file).size() == 0) {
+            QFile::remove(file);
+        }
+    }
+    QMessageBox::warning(nullptr, QStringLiteral("AV Recorder"), message);
     emit close();
 }
