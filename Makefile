@@ -43,7 +43,7 @@ test: format-check asan tsan build
 bench: deps
 	@cmake -S . -B $(BENCH_BUILD) $(CMAKE_ARGS) -DCORVANE_BUILD_TESTS=OFF -DCORVANE_BUILD_BENCH=ON >/dev/null
 	@cmake --build $(BENCH_BUILD) -j $(JOBS)
-	@cd $(BENCH_BUILD) && ctest -L bench --output-on-failure -V
+	@cd $(BENCH_BUILD) && $(CURDIR)/scripts/with-display.sh ctest -L bench --output-on-failure -V
 
 # The frame matcher under libFuzzer (clang, ASan + UBSan), seeded with generated frame sequences.
 fuzz: deps
