@@ -1,5 +1,6 @@
 #include "Log.h"
 #include "Sniffer.h"
+#include "ToolProcess.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,5 +16,7 @@ int main(int argc, char *argv[])
     Sniffer window;
     window.start();
     QObject::connect(&app, &QApplication::focusChanged, &window, &Sniffer::focusChanged);
+    // No converter or download may outlive the window; a capture still running finishes its file.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, &ToolProcess::stopAll);
     return QApplication::exec();
 }
