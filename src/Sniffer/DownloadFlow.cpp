@@ -195,8 +195,8 @@ void Sniffer::extractAudio(Downloader::FormatConvertingFrom mode)
             << ":"
             << "OK";
     progressBarStart(100, true);
-    downloader->formatConverting(QDir::toNativeSeparators(downloadPath), QDir::toNativeSeparators(targetFilePath),
-                                 mode);
+    downloader->formatConverting(QDir::toNativeSeparators(downloadPath), QDir::toNativeSeparators(targetFilePath), mode,
+                                 chosenReplace);
 }
 
 void Sniffer::postDownload()

@@ -3,6 +3,9 @@
 #include "MessageBuilder.h"
 #include "Trace.h"
 
+#include "Program.h"
+
+#include <QDir>
 #include <QMessageBox>
 
 static_assert(int(Sniffer::Warning) == int(MessageBuilder::Kind::Warning)
@@ -44,4 +47,27 @@ void Sniffer::showError(int id)
 void Sniffer::showDownloaderError(int id)
 {
     showErrorMessage(id, DownloadError);
+}
+
+UserFileSave::Replace Sniffer::confirmReplace(const QStringList &paths, bool &cancelled)
+{
+    QStringList existing;
+    for (const QString &path : paths) {
+        const QString native = QDir::toNativeSeparators(path);
+        if (UserFileSave::exists(path) && !existing.contains(native)) {
+            existing.append(native);
+        }
+    }
+    cancelled = false;
+    if (existing.isEmpty()) {
+        return UserFileSave::Replace::Refuse;
+    }
+    const QString style = styleSheet();
+    setStyleSheet(QString());
+    const bool agreed = QMessageBox::question(this, Program::name,
+                                              tr("%1 already exists. Replace it?").arg(existing.join(tr(" and "))))
+        == QMessageBox::Yes;
+    setStyleSheet(style);
+    cancelled = !agreed;
+    return agreed ? UserFileSave::Replace::Agreed : UserFileSave::Replace::Refuse;
 }

@@ -276,19 +276,9 @@ QString Sniffer::selectSniffedSaveFile(const QString &type)
     if (audio) {
         written.append(SniffedList::audioCompanion(path));
     }
-    QStringList existing;
-    for (const QString &file : std::as_const(written)) {
-        if (QFileInfo::exists(file) && !existing.contains(QDir::toNativeSeparators(file))) {
-            existing.append(QDir::toNativeSeparators(file));
-        }
-    }
-    if (!existing.isEmpty()
-        && QMessageBox::question(this, Program::name,
-                                 tr("%1 already exists. Replace it?").arg(existing.join(QStringLiteral(" and "))))
-            != QMessageBox::Yes) {
-        return {};
-    }
-    return path;
+    bool cancelled = false;
+    chosenReplace = confirmReplace(written, cancelled);
+    return cancelled ? QString() : path;
 }
 
 void Sniffer::onSaveFilterSelected(const QString &filter)

@@ -149,7 +149,7 @@ void Sniffer::saveRecorderAV(const QString &source)
     if (RecordingCopy::needsConversion(oldFile, targetExtension)) {
         trace() << "Will convert";
         progressBarStart(800, true);
-        downloader->formatConverting(oldFile, newFile, Downloader::FromRecorder);
+        downloader->formatConverting(oldFile, newFile, Downloader::FromRecorder, chosenReplace);
         return;
     }
 

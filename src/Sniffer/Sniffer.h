@@ -6,6 +6,7 @@
 #include "ProgressAnimation.h"
 #include "SettingsFile.h"
 #include "SniffedList.h"
+#include "UserFileSave.h"
 #include "VideoInfo.h"
 
 #include <QDialog>
@@ -63,6 +64,9 @@ public:
     void showWarning(int id);
     void showError(int id);
     void showDownloaderError(int id);
+    // Asks once, naming every one of the files that exists, before a save replaces them. Agreed when the
+    // user said yes; cancelled when the user said no (the save must not go on).
+    UserFileSave::Replace confirmReplace(const QStringList &paths, bool &cancelled);
 
     // Fills the options page's folder list with candidate folders for the current download.
     void setSaveFilePath();
@@ -89,6 +93,8 @@ public:
     // Set by the save dialog: the chosen container's extension (no dot) and the full path with it.
     QString targetExtension;
     QString chosenFilePath;
+    // Whether the user agreed to replace an existing file of the chosen name.
+    UserFileSave::Replace chosenReplace = UserFileSave::Replace::Refuse;
 
     // The capture engines' report receiver: runs on their threads and only queues the report.
     static void queueSniffReport(QByteArray url, QByteArray requestHeader, QByteArray contentLength,

@@ -198,8 +198,10 @@ void Downloader::gotFile(int exitCode)
     emit haveFile();
 }
 
-void Downloader::formatConverting(const QString &from, const QString &to, Downloader::FormatConvertingFrom mode)
+void Downloader::formatConverting(const QString &from, const QString &to, Downloader::FormatConvertingFrom mode,
+                                  UserFileSave::Replace replace)
 {
+    conversionReplace = replace;
     trace() << "formatConverting"
             << ": OK" << from << to << mode;
     if (QFileInfo(from).suffix() == QFileInfo(to).suffix()) {

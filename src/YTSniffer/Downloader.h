@@ -1,5 +1,6 @@
 #pragma once
 
+#include "UserFileSave.h"
 #include "VideoInfo.h"
 
 #include <QByteArray>
@@ -54,7 +55,10 @@ public:
     // Starts the title and the formats requests together, on an emptied record.
     void requestOptions();
     void requestFile(int format, const QString &file);
-    void formatConverting(const QString &from, const QString &to, Downloader::FormatConvertingFrom mode);
+    // Converts from into to, the user's chosen file, which replaces an existing file only when the user
+    // agreed to it.
+    void formatConverting(const QString &from, const QString &to, Downloader::FormatConvertingFrom mode,
+                          UserFileSave::Replace replace);
     void checkUpdates();
     void testIt(const QString &url, const QString &expectedTitle);
     // Cancels a running file download or conversion and removes what it left behind.
@@ -124,6 +128,7 @@ private:
     QString testExpectedTitle;
     QStringList converterArguments;
     FormatConvertingFrom conversionMode = FromAudioDownload;
+    UserFileSave::Replace conversionReplace = UserFileSave::Replace::Refuse;
 
     QProcess *titleProcess = nullptr;
     QProcess *formatsProcess = nullptr;

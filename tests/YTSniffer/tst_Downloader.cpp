@@ -267,7 +267,7 @@ void tst_Downloader::downloadAndConvert()
     QCOMPARE(highest, 100.0F);
 
     QSignalSpy done(&downloader, &Downloader::doneExtractAudio);
-    downloader.formatConverting(source, target, mode);
+    downloader.formatConverting(source, target, mode, UserFileSave::Replace::Agreed);
     QTRY_COMPARE_WITH_TIMEOUT(done.count() + errors.count(), 1, toolWaitMs);
     QCOMPARE(done.count(), 1);
     QCOMPARE(QFile::exists(source), sourceKept);
@@ -311,7 +311,7 @@ void tst_Downloader::sameExtensionMoves()
     Downloader downloader;
     QSignalSpy errors(&downloader, &Downloader::hasError);
     QSignalSpy done(&downloader, &Downloader::doneExtractAudio);
-    downloader.formatConverting(source, target, Downloader::FromVideoDownload);
+    downloader.formatConverting(source, target, Downloader::FromVideoDownload, UserFileSave::Replace::Agreed);
     QCOMPARE(done.count(), moved ? 1 : 0);
     QCOMPARE(errors.count(), moved ? 0 : 1);
     if (moved) {
