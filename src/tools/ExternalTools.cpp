@@ -29,13 +29,6 @@ bool exists(Platform::Tool tool)
     return QFileInfo(path(tool)).isFile();
 }
 
-void start(QProcess &process, Platform::Tool tool, const QStringList &arguments)
-{
-    process.setProgram(path(tool));
-    process.setArguments(arguments);
-    process.start(QIODevice::ReadWrite);
-}
-
 bool startDetached(Platform::Tool tool, const QStringList &arguments)
 {
     return QProcess::startDetached(path(tool), arguments);

@@ -5,8 +5,6 @@
 #include <QString>
 #include <QStringList>
 
-class QProcess;
-
 // The external programs live beside the executable and are always started by full path with an
 // explicit argument list, never through a shell.
 namespace ExternalTools {
@@ -15,9 +13,6 @@ QString path(Platform::Tool tool, const QString &applicationDir, Platform::Os os
 QString path(Platform::Tool tool);
 
 bool exists(Platform::Tool tool);
-
-// Starts the tool in the given process, read-write.
-void start(QProcess &process, Platform::Tool tool, const QStringList &arguments);
 
 // Starts the tool on its own; nobody waits for it. Returns whether it could be started.
 bool startDetached(Platform::Tool tool, const QStringList &arguments);

@@ -1,11 +1,13 @@
 #include "ExternalTools.h"
 #include "LocalHttpServer.h"
 #include "TempHome.h"
+#include "ToolProcess.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTest>
 
 using Platform::Os;
@@ -65,13 +67,12 @@ void tst_ExternalTools::argumentsReachTheToolLiterally()
 {
     TempHome home;
     const QString hostile = home.path() + QStringLiteral("/clip; touch pwned $(touch pwned2).mp4");
-    QProcess process;
-    process.setWorkingDirectory(home.path());
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    ExternalTools::start(process, Tool::Converter, { QStringLiteral("-hide_banner"), QStringLiteral("-i"), hostile });
-    QVERIFY(process.waitForFinished(20000));
-    QVERIFY(process.exitCode() != 0);
-    QVERIFY2(process.readAll().contains(QFile::encodeName(hostile)), "the converter saw another file name");
+    ToolProcess tool;
+    QSignalSpy ended(&tool, &ToolProcess::ended);
+    tool.start(ExternalTools::path(Tool::Converter), { QStringLiteral("-hide_banner"), QStringLiteral("-i"), hostile });
+    QVERIFY(ended.wait(20000));
+    QVERIFY(ended.constFirst().at(1).toInt() != 0);
+    QVERIFY2(tool.errorTail().contains(QFile::encodeName(hostile)), "the converter saw another file name");
     QVERIFY(!QFile::exists(home.path() + QStringLiteral("/pwned")));
     QVERIFY(!QFile::exists(home.path() + QStringLiteral("/pwned2")));
 }
@@ -90,12 +91,13 @@ void tst_ExternalTools::siteToolListsFormatsInClassicLayout()
     QCOMPARE(make.exitCode(), 0);
 
     const LocalHttpServer server(home.path());
-    QProcess tool;
-    ExternalTools::start(tool, Tool::SiteDownloader,
-                         { QStringLiteral("--no-check-certificate"), QStringLiteral("--list-formats"),
-                           server.url(QStringLiteral("clip.mp4")) });
-    QVERIFY(tool.waitForFinished(60000));
-    const QString output = QString::fromLatin1(tool.readAllStandardOutput());
+    ToolProcess tool;
+    QSignalSpy ended(&tool, &ToolProcess::ended);
+    tool.start(ExternalTools::path(Tool::SiteDownloader),
+               { QStringLiteral("--no-check-certificate"), QStringLiteral("--list-formats"),
+                 server.url(QStringLiteral("clip.mp4")) });
+    QVERIFY(ended.wait(60000));
+    const QString output = QString::fromLatin1(tool.readOutput());
     QVERIFY2(output.contains(QStringLiteral("format code  extension  resolution")), qPrintable(output));
 }
 
