@@ -1,5 +1,9 @@
 # Corvane 2: `make run` sets up, builds and starts the program; `make test` sets up, builds and runs
 # every test. Both install what is missing first.
+#
+# `make test` builds once, with AddressSanitizer + UBSan and -Werror, and runs every test there; the
+# capture tests run again under ThreadSanitizer in a small build of their own. Compiles go through ccache
+# when it is installed, so a second run in a fresh build folder reuses the first one's objects.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 BENCH_BUILD ?= build-bench
@@ -10,7 +14,10 @@ TSAN_BUILD ?= build-capture-tsan
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_WERROR=ON
 
-.PHONY: deps configure build program run test format-check asan bench fuzz tsan
+.PHONY: deps configure build program run test format-check asan asan-build bench fuzz tsan
+
+# $(call stage,NAME,COMMAND): runs COMMAND and says how long it took.
+stage = start=$$(date +%s); $(2) && echo "== $(1): $$(($$(date +%s) - start)) s (load $$(cut -d' ' -f1-3 /proc/loadavg))"
 
 deps:
 	@scripts/install-deps.sh
@@ -28,17 +35,18 @@ run: program
 	@scripts/run.sh $(BUILD)/corvane2
 
 format-check: deps
-	@scripts/check-format.sh
+	@$(call stage,format check,scripts/check-format.sh)
 
-asan: deps
+# Everything the normal build compiles (the program, the tests, the screenshots tool), with -Werror.
+asan-build: deps
 	@cmake -S . -B $(ASAN_BUILD) $(CMAKE_ARGS) -DCORVANE_SANITIZE=ON >/dev/null
-	@cmake --build $(ASAN_BUILD) -j $(JOBS)
-	@echo "== every test under AddressSanitizer + UBSan"
-	@cd $(ASAN_BUILD) && $(CURDIR)/scripts/with-display.sh ctest --output-on-failure -j $(JOBS)
+	@$(call stage,asan build,cmake --build $(ASAN_BUILD) -j $(JOBS))
 
-test: format-check asan tsan build
-	@echo "== every test"
-	@cd $(BUILD) && $(CURDIR)/scripts/with-display.sh ctest --output-on-failure -j $(JOBS)
+asan: asan-build
+	@echo "== every test under AddressSanitizer + UBSan"
+	@$(call stage,asan tests,cd $(ASAN_BUILD) && $(CURDIR)/scripts/with-display.sh ctest --output-on-failure -j $(JOBS))
+
+test: format-check asan tsan
 
 bench: deps
 	@cmake -S . -B $(BENCH_BUILD) $(CMAKE_ARGS) -DCORVANE_BUILD_TESTS=OFF -DCORVANE_BUILD_BENCH=ON >/dev/null
@@ -59,7 +67,9 @@ fuzz: deps
 tsan: deps
 	@cmake -S . -B $(TSAN_BUILD) $(CMAKE_ARGS) -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" \
 		-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread >/dev/null
-	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target tst_FrameMatcher tst_MarkerSearch tst_SniffReportQueue tst_CaptureLive
+	@$(call stage,tsan build,cmake --build $(TSAN_BUILD) -j $(JOBS) --target tst_FrameMatcher tst_MarkerSearch \
+		tst_SniffReportQueue tst_CaptureLive)
 	@echo "== capture tests under ThreadSanitizer"
-	@cd $(TSAN_BUILD) && TSAN_OPTIONS="die_after_fork=0 halt_on_error=1 suppressions=$(CURDIR)/tests/capture/tsan.supp" \
-		ctest -R '^tst_(FrameMatcher|MarkerSearch|SniffReportQueue|CaptureLive)$$' --output-on-failure
+	@$(call stage,tsan tests,cd $(TSAN_BUILD) && TSAN_OPTIONS="die_after_fork=0 halt_on_error=1 \
+		suppressions=$(CURDIR)/tests/capture/tsan.supp" \
+		ctest -R '^tst_(FrameMatcher|MarkerSearch|SniffReportQueue|CaptureLive)$$' --output-on-failure)

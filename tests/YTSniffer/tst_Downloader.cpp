@@ -69,6 +69,22 @@ Probe probe(const QString &file)
     return result;
 }
 
+// Every program this test started has ended and been collected, so none of them can report any more.
+bool childrenEnded()
+{
+    const QByteArray self = QByteArray::number(QCoreApplication::applicationPid());
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries) {
+        // "pid (name) state ppid ...", where the name may hold spaces and parentheses.
+        const QByteArray stat = readFile(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields.at(1) == self) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // A stand-in for the site-download tool, for failures the real one cannot be made to produce.
 bool writeFakeTool(const QString &folder, const QByteArray &script, bool executable = true)
 {
@@ -154,7 +170,7 @@ void tst_Downloader::missingToolReportedOnceAfterConnecting()
     QSignalSpy errors(&downloader, &Downloader::hasError);
     QTRY_COMPARE(errors.count(), 1);
     QCOMPARE(errors.at(0).at(0).value<Downloader::errors>(), Downloader::ToolMissing);
-    QTest::qWait(200);
+    QCoreApplication::processEvents();
     QCOMPARE(errors.count(), 1);
 }
 
@@ -335,7 +351,8 @@ void tst_Downloader::stopDuringSlowDownloadRemovesPart()
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(file + QStringLiteral(".part")).size() > 0, toolWaitMs);
     downloader.stop();
     QVERIFY(!QFile::exists(file + QStringLiteral(".part")));
-    QTest::qWait(1000);
+    QTRY_VERIFY_WITH_TIMEOUT(childrenEnded(), toolWaitMs);
+    QCoreApplication::processEvents();
     QVERIFY(!QFile::exists(file + QStringLiteral(".part")));
     QVERIFY(!QFile::exists(file));
     QCOMPARE(files.count(), 0);
@@ -422,7 +439,8 @@ void tst_Downloader::toolFailures()
     QTRY_VERIFY_WITH_TIMEOUT(!errors.isEmpty(), toolWaitMs);
     QCOMPARE(errors.at(0).at(0).value<Downloader::errors>(), error);
     // Whatever the other request of the pair does, there is one report and no success.
-    QTest::qWait(2500);
+    QTRY_VERIFY_WITH_TIMEOUT(childrenEnded(), toolWaitMs);
+    QCoreApplication::processEvents();
     QCOMPARE(errors.count(), 1);
     QCOMPARE(successes, 0);
     QVERIFY(!QFile::exists(file + QStringLiteral(".part")));
@@ -471,7 +489,8 @@ void tst_Downloader::newerRequestWins()
     QVERIFY(setUrl(downloader, QStringLiteral("http://127.0.0.1/fast")));
     downloader.requestTitle();
     QTRY_COMPARE_WITH_TIMEOUT(titles.count(), 1, toolWaitMs);
-    QTest::qWait(3000);
+    QTRY_VERIFY_WITH_TIMEOUT(childrenEnded(), toolWaitMs);
+    QCoreApplication::processEvents();
     QCOMPARE(titles.count(), 1);
     QCOMPARE(downloader.videoInfo().title, QStringLiteral("New"));
 }
