@@ -225,6 +225,7 @@ QString Sniffer::onClickOldSnifferDownload()
     dialog.worker()->setUrl(item.url.trimmed());
     dialog.worker()->setRequestHeader(item.requestHeader);
     dialog.worker()->setFileName(path);
+    dialog.worker()->setReplace(chosenReplace);
     ignoreOwnRequest(item.url);
     sniffedItems.setState(item.number, SniffedItem::Saving);
     refreshOldSnifferList();

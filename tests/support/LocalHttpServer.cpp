@@ -11,9 +11,26 @@
 #include <QUrl>
 #include <QUrlQuery>
 
+#include <zlib.h>
+
 namespace {
 
 constexpr int DripInterval = 50;
+
+QByteArray gzipped(const QByteArray &plain)
+{
+    z_stream stream {};
+    deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, MAX_WBITS + 16, 8, Z_DEFAULT_STRATEGY);
+    QByteArray packed(qsizetype(deflateBound(&stream, uLong(plain.size()))), '\0');
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(plain.constData()));
+    stream.avail_in = uInt(plain.size());
+    stream.next_out = reinterpret_cast<Bytef *>(packed.data());
+    stream.avail_out = uInt(packed.size());
+    deflate(&stream, Z_FINISH);
+    packed.truncate(qsizetype(stream.total_out));
+    deflateEnd(&stream);
+    return packed;
+}
 
 } // namespace
 
@@ -50,10 +67,12 @@ private:
         respond(request.value(0), request.value(1), range, header);
     }
 
-    void respond(const QByteArray &method, const QByteArray &rawTarget, const QByteArray &range,
-                 const QByteArray &header)
+    void respond(const QByteArray &method, const QByteArray &rawTarget, QByteArray range, const QByteArray &header)
     {
         const QUrlQuery query(QUrl::fromEncoded(rawTarget));
+        if (query.hasQueryItem(QStringLiteral("partial"))) {
+            range = "bytes=" + query.queryItemValue(QStringLiteral("partial")).toLatin1() + '-';
+        }
         if (query.hasQueryItem(QStringLiteral("echo"))) {
             sendBody(method, "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n", header, query);
             return;
@@ -102,6 +121,11 @@ private:
     // Sends the head (status line and headers so far) and the body, shaped by the query's modes.
     void sendBody(const QByteArray &method, QByteArray head, QByteArray body, const QUrlQuery &query)
     {
+        if (query.hasQueryItem(QStringLiteral("encoding"))) {
+            const QByteArray encoding = query.queryItemValue(QStringLiteral("encoding")).toLatin1();
+            head += "Content-Encoding: " + encoding + "\r\n";
+            body = encoding == "gzip" ? gzipped(body) : body;
+        }
         if (!query.hasQueryItem(QStringLiteral("nolength"))) {
             head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
         }
