@@ -1,5 +1,6 @@
 #include "CVideoSniffer.h"
 #include "Files.h"
+#include "FullDisk.h"
 #include "LocalHttpServer.h"
 #include "UpdatedToday.h"
 #include "WindowFixture.h"
@@ -70,6 +71,33 @@ void saveAs(const QString &name)
     });
 }
 
+// Answers the next count message boxes (Yes where asked, else OK), noting their texts; other modal windows
+// are left alone.
+void answerBoxes(int count, QStringList *texts)
+{
+    answerNextModal([count, texts](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        if (box != nullptr) {
+            texts->append(box->text());
+            (box->button(QMessageBox::Yes) != nullptr ? box->button(QMessageBox::Yes) : box->buttons().constFirst())
+                ->click();
+        }
+        if (box == nullptr || count > 1) {
+            answerBoxes(box == nullptr ? count : count - 1, texts);
+        }
+    });
+}
+
+bool ignoredByAnEngine(const WindowFixture &fixture, const LocalHttpServer &server, const QString &name)
+{
+    const QByteArray url = "127.0.0.1:" + QByteArray::number(server.port()) + '/' + name.toLatin1();
+    bool ignored = false;
+    for (const auto &engine : fixture.window().captureEngines()) {
+        ignored = engine->takeIgnoredUrl(url) || ignored;
+    }
+    return ignored;
+}
+
 } // namespace
 
 class tst_OldSniffer final : public QObject
@@ -84,6 +112,9 @@ private slots:
     void removeTakesTheSelectedRow();
     void selfTestOpensTheTestPageBesideTheList();
     void audioSaveNeverReplacesAnMp3Unasked();
+    void failedSaveIsNoLongerIgnored();
+    void failedMp3CopyKeepsTheOldFile();
+    void previewWithoutPlayerSaysSo();
 
 private:
     QTemporaryDir served;
@@ -251,6 +282,68 @@ void tst_OldSniffer::audioSaveNeverReplacesAnMp3Unasked()
     QVERIFY2(asked.contains(QStringLiteral("song.mp3")), qPrintable(asked));
     QCOMPARE(readFile(kept), QByteArray("an earlier song"));
     QCOMPARE(QDir(target).entryList(QDir::Files), QStringList { QStringLiteral("song.mp3") });
+}
+
+void tst_OldSniffer::failedSaveIsNoLongerIgnored()
+{
+    WindowFixture fixture(updatedToday());
+    const LocalHttpServer server(served.path());
+    openSnifferPage(fixture);
+    if (fixture.window().captureEngines().empty()) {
+        QSKIP("no adapter can be captured here");
+    }
+    report(server, QStringLiteral("missing.mp4"), "mp4\r\n");
+    QTRY_COMPARE(fixture.find<QListWidget>(QStringLiteral("mediaList"))->count(), 1);
+
+    QStringList boxes;
+    answerBoxes(2, &boxes);
+    saveAs(QStringLiteral("lost"));
+    fixture.find<QPushButton>(QStringLiteral("pbDownloadVideo"))->click();
+    QCOMPARE(boxes.size(), 2);
+    QVERIFY(!ignoredByAnEngine(fixture, server, QStringLiteral("missing.mp4")));
+}
+
+void tst_OldSniffer::failedMp3CopyKeepsTheOldFile()
+{
+    WindowFixture fixture(updatedToday());
+    const QString folder = fixture.home().path() + QStringLiteral("/Saved");
+    QVERIFY(QDir().mkpath(folder));
+    // Room for the saved stream, not for its copy.
+    const FullDisk disk(folder);
+    if (!disk.mounted) {
+        QSKIP("mounting a tmpfs needs root");
+    }
+    QVERIFY(writeFile(folder + QStringLiteral("/song.mp3"), "an earlier song"));
+    QVERIFY(writeFile(served.filePath(QStringLiteral("tune.mp3")), clipBytes().left(40000)));
+    const LocalHttpServer server(served.path());
+    fixture.find<QLineEdit>(QStringLiteral("pathAudio"))->setText(folder);
+    openSnifferPage(fixture);
+    report(server, QStringLiteral("tune.mp3"), "MP3");
+    QTRY_COMPARE(fixture.find<QListWidget>(QStringLiteral("mediaList"))->count(), 1);
+
+    QStringList boxes;
+    answerBoxes(2, &boxes);
+    saveAs(QStringLiteral("song"));
+    fixture.find<QPushButton>(QStringLiteral("pbDownloadAudio"))->click();
+    QCOMPARE(boxes.size(), 2);
+    QVERIFY2(boxes.constLast().contains(QStringLiteral("audio copy")), qPrintable(boxes.constLast()));
+    QCOMPARE(readFile(folder + QStringLiteral("/song.mp3")), QByteArray("an earlier song"));
+}
+
+void tst_OldSniffer::previewWithoutPlayerSaysSo()
+{
+    WindowFixture fixture(updatedToday());
+    const LocalHttpServer server(served.path());
+    openSnifferPage(fixture);
+    report(server, QStringLiteral("clip.mp4"), "mp4\r\n");
+    QTRY_COMPARE(fixture.find<QListWidget>(QStringLiteral("mediaList"))->count(), 1);
+
+    QStringList boxes;
+    answerBoxes(1, &boxes);
+    fixture.find<QPushButton>(QStringLiteral("pbPreview"))->click();
+    QTRY_COMPARE(boxes.size(), 1);
+    QVERIFY2(boxes.constFirst().contains(QStringLiteral("ffplay")), qPrintable(boxes.constFirst()));
+    QVERIFY(!ignoredByAnEngine(fixture, server, QStringLiteral("clip.mp4")));
 }
 
 QTEST_MAIN(tst_OldSniffer)
