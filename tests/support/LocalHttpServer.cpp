@@ -11,26 +11,9 @@
 #include <QUrl>
 #include <QUrlQuery>
 
-#include <zlib.h>
-
 namespace {
 
 constexpr int DripInterval = 50;
-
-QByteArray gzipped(const QByteArray &plain)
-{
-    z_stream stream {};
-    deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, MAX_WBITS + 16, 8, Z_DEFAULT_STRATEGY);
-    QByteArray packed(qsizetype(deflateBound(&stream, uLong(plain.size()))), '\0');
-    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(plain.constData()));
-    stream.avail_in = uInt(plain.size());
-    stream.next_out = reinterpret_cast<Bytef *>(packed.data());
-    stream.avail_out = uInt(packed.size());
-    deflate(&stream, Z_FINISH);
-    packed.truncate(qsizetype(stream.total_out));
-    deflateEnd(&stream);
-    return packed;
-}
 
 } // namespace
 
@@ -122,9 +105,7 @@ private:
     void sendBody(const QByteArray &method, QByteArray head, QByteArray body, const QUrlQuery &query)
     {
         if (query.hasQueryItem(QStringLiteral("encoding"))) {
-            const QByteArray encoding = query.queryItemValue(QStringLiteral("encoding")).toLatin1();
-            head += "Content-Encoding: " + encoding + "\r\n";
-            body = encoding == "gzip" ? gzipped(body) : body;
+            head += "Content-Encoding: " + query.queryItemValue(QStringLiteral("encoding")).toLatin1() + "\r\n";
         }
         if (!query.hasQueryItem(QStringLiteral("nolength"))) {
             head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
