@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-image-formats-plugins libgl-dev
-  libpcap-dev
+  libpcap-dev zlib1g-dev
   ffmpeg yt-dlp curl
   xvfb xauth x11-utils xcompmgr imagemagick fonts-dejavu-core
   pulseaudio pulseaudio-utils tcpdump iproute2

@@ -9,6 +9,7 @@
 #include "Program.h"
 #include "SaveTargets.h"
 #include "SniffReportQueue.h"
+#include "ToolProcess.h"
 #include "Trace.h"
 #include "ui_OldSniffer.h"
 #include "ui_Settings.h"
@@ -24,12 +25,35 @@ namespace {
 constexpr int snifferKind = 5;
 constexpr int queueInterval = 50;
 constexpr int pressedIconTime = 300;
+constexpr qint64 copyChunk = 1024 * 1024;
 
 // Shared by every capture thread and the window's thread.
 SniffReportQueue &reportQueue()
 {
     static SniffReportQueue queue;
     return queue;
+}
+
+// Why the copy failed; empty when it is in place. A file of the target's name stays as it was unless the
+// copy is complete and replacing it was agreed.
+QString copyFile(const QString &source, const QString &target, UserFileSave::Replace replace)
+{
+    QFile from(source);
+    if (!from.open(QIODevice::ReadOnly)) {
+        return from.errorString();
+    }
+    UserFileSave copy(target, replace);
+    QIODevice *to = copy.open();
+    if (to == nullptr) {
+        return copy.errorString();
+    }
+    while (!from.atEnd()) {
+        const QByteArray chunk = from.read(copyChunk);
+        if (chunk.isEmpty() || to->write(chunk) != chunk.size()) {
+            return chunk.isEmpty() ? from.errorString() : to->errorString();
+        }
+    }
+    return copy.commit() ? QString() : copy.errorString();
 }
 
 QIcon stateIcon(SniffedItem::State state)
@@ -163,18 +187,45 @@ void Sniffer::ignoreOwnRequest(const QString &url)
     }
 }
 
+void Sniffer::withdrawOwnRequest(const QString &url)
+{
+    // An entry the engine did not use up would swallow the next real report of the address: the own
+    // request failed, or went out through another adapter.
+    const QByteArray reported = SniffedList::reportedUrl(url);
+    for (const std::unique_ptr<CVideoSniffer> &engine : engines) {
+        engine->takeIgnoredUrl(reported);
+    }
+}
+
+const std::vector<std::unique_ptr<CVideoSniffer>> &Sniffer::captureEngines() const
+{
+    return engines;
+}
+
 void Sniffer::onClickOldSnifferPreview()
 {
     pressButtonIcon(oldSniffer->pbPreview, QStringLiteral(":/btnPreviewOSN"));
     const int index = selectedSniffedIndex();
-    if (index < 0) {
+    if (index < 0 || sniffedItems.at(index).url.isEmpty()) {
         return;
     }
     const QString url = sniffedItems.at(index).url;
     ignoreOwnRequest(url);
-    if (!url.isEmpty()) {
-        ExternalTools::startDetached(Platform::Tool::Player, { url.trimmed() });
-    }
+    // One player per preview, stopped with the program.
+    auto *player = new ToolProcess(this);
+    connect(player, &ToolProcess::ended, this, [this, player, url](ToolProcess::End how) {
+        withdrawOwnRequest(url);
+        const QString program = QDir::toNativeSeparators(player->program());
+        const QString reason = player->errorLine();
+        player->deleteLater();
+        if (how == ToolProcess::End::FailedToStart) {
+            QMessageBox::critical(this, Program::name,
+                                  tr("The player %1 could not be started: %2").arg(program, reason));
+        }
+    });
+    ToolProcess::Options playing;
+    playing.output = ToolProcess::Output::Discard;
+    player->start(ExternalTools::path(Platform::Tool::Player), { url.trimmed() }, playing);
 }
 
 void Sniffer::onClickOldSnifferRemove()
@@ -225,6 +276,7 @@ QString Sniffer::onClickOldSnifferDownload()
     dialog.worker()->setUrl(item.url.trimmed());
     dialog.worker()->setRequestHeader(item.requestHeader);
     dialog.worker()->setFileName(path);
+    dialog.worker()->setReplace(chosenReplace);
     ignoreOwnRequest(item.url);
     sniffedItems.setState(item.number, SniffedItem::Saving);
     refreshOldSnifferList();
@@ -232,6 +284,7 @@ QString Sniffer::onClickOldSnifferDownload()
 
     dialog.beginDownload();
     const bool saved = dialog.exec() == 1;
+    withdrawOwnRequest(item.url);
     sniffedItems.setState(item.number, saved ? SniffedItem::Saved : SniffedItem::NotSaved);
     refreshOldSnifferList();
     oldSniffer->pbDownloadVideo->setEnabled(true);
@@ -313,15 +366,14 @@ void Sniffer::onOldSnifferDownloadFinished(QString path)
         return;
     }
     sniffedDownloadKind = SaveTargets::VideoKind;
-    // The user agreed to replace it when choosing the name.
-    QFile::remove(target);
-    if (!QFile::copy(path, target)) {
+    const QString failure = copyFile(path, target, chosenReplace);
+    if (!failure.isEmpty()) {
         traceError() << "onOldSnifferDownloadFinished"
                      << ":"
-                     << "cannot copy to" << target;
+                     << "cannot copy to" << target << failure;
         QMessageBox::information(this, Program::name,
-                                 tr("The download was saved as %1, but the audio copy %2 could not be written.")
-                                     .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(target)));
+                                 tr("The download was saved as %1, but the audio copy %2 could not be written: %3")
+                                     .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(target), failure));
     }
 }
 

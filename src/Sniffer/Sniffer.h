@@ -96,6 +96,9 @@ public:
     // Whether the user agreed to replace an existing file of the chosen name.
     UserFileSave::Replace chosenReplace = UserFileSave::Replace::Refuse;
 
+    // The sniffer page's engines, one per adapter that could be opened.
+    const std::vector<std::unique_ptr<CVideoSniffer>> &captureEngines() const;
+
     // The capture engines' report receiver: runs on their threads and only queues the report.
     static void queueSniffReport(QByteArray url, QByteArray requestHeader, QByteArray contentLength,
                                  QByteArray mediaType);
@@ -201,6 +204,7 @@ private:
     void refreshOldSnifferList();
     int selectedSniffedIndex() const;
     void ignoreOwnRequest(const QString &url);
+    void withdrawOwnRequest(const QString &url);
     QString selectSniffedSaveFile(const QString &type);
     void pressButtonIcon(QPushButton *button, const QString &resource);
     void retireRecorder();

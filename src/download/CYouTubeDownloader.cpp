@@ -1,5 +1,6 @@
 #include "CYouTubeDownloader.h"
 
+#include "BodyDecoder.h"
 #include "DownloadTexts.h"
 #include "Platform.h"
 #include "Trace.h"
@@ -8,14 +9,19 @@
 #include <QNetworkAccessManager>
 #include <QNetworkDiskCache>
 #include <QNetworkRequest>
-
-#include <filesystem>
-#include <system_error>
+#include <QTimer>
 
 namespace {
 
 // Bounds the memory a transfer holds, whatever the size of the body.
 constexpr qint64 ReadBufferSize = 1024 * 1024;
+constexpr std::chrono::milliseconds DefaultSilenceLimit { 30000 };
+constexpr int PartialContent = 206;
+
+int statusOf(const QNetworkReply *reply)
+{
+    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+}
 
 bool isErrorPage(const QNetworkReply *reply)
 {
@@ -27,11 +33,19 @@ bool isErrorPage(const QNetworkReply *reply)
 
 CYouTubeDownloader::CYouTubeDownloader()
     : manager(new QNetworkAccessManager(this))
+    , silence(new QTimer(this))
 {
     auto *cache = new QNetworkDiskCache(manager);
     cache->setCacheDirectory(Platform::standardFolder(Platform::Folder::Cache));
     manager->setCache(cache);
     connect(manager, &QNetworkAccessManager::finished, this, &CYouTubeDownloader::onDownloadFinished);
+    silence->setSingleShot(true);
+    silence->setInterval(DefaultSilenceLimit);
+    connect(silence, &QTimer::timeout, this, [this] {
+        fail(QNetworkReply::TimeoutError,
+             QStringLiteral("Nothing arrived for %1 s: the server stopped sending.")
+                 .arg(double(silence->interval()) / 1000.0));
+    });
 }
 
 CYouTubeDownloader::~CYouTubeDownloader()
@@ -40,7 +54,6 @@ CYouTubeDownloader::~CYouTubeDownloader()
         manager->disconnect(this);
         reply->disconnect(this);
         reply->abort();
-        file.remove();
     }
 }
 
@@ -64,10 +77,20 @@ void CYouTubeDownloader::setFileName(const QString &path)
     fileName = path;
 }
 
+void CYouTubeDownloader::setReplace(UserFileSave::Replace agreed)
+{
+    replace = agreed;
+}
+
+void CYouTubeDownloader::setSilenceLimit(std::chrono::milliseconds limit)
+{
+    silence->setInterval(limit);
+}
+
 void CYouTubeDownloader::startDownload()
 {
     QNetworkRequest request(QUrl::fromEncoded(address.toLatin1()));
-    for (const auto &[name, value] : DownloadTexts::rawHeaderPairs(requestHeader)) {
+    for (const auto &[name, value] : DownloadTexts::replayHeaderPairs(requestHeader)) {
         qDebug() << name << "*******" << value;
         request.setRawHeader(name, value);
     }
@@ -80,11 +103,14 @@ void CYouTubeDownloader::startDownload()
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
 
-    file.setFileName(fileName + QStringLiteral(".part"));
-    if (!aborted && !file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        failWriting(file.errorString());
+    if (!aborted) {
+        save = std::make_unique<UserFileSave>(fileName, replace);
+        output = save->open();
+        if (output == nullptr) {
+            failure = save->errorString();
+        }
     }
-    if (aborted || writeFailed) {
+    if (aborted || output == nullptr) {
         QMetaObject::invokeMethod(this, &CYouTubeDownloader::finished, Qt::QueuedConnection);
         return;
     }
@@ -93,6 +119,8 @@ void CYouTubeDownloader::startDownload()
     connect(reply, &QNetworkReply::downloadProgress, this, &CYouTubeDownloader::onDownloadProgress);
     connect(reply, &QNetworkReply::errorOccurred, this, &CYouTubeDownloader::onError);
     connect(reply, &QNetworkReply::readyRead, this, &CYouTubeDownloader::onReadyRead);
+    connect(reply, &QNetworkReply::metaDataChanged, silence, qOverload<>(&QTimer::start));
+    silence->start();
 }
 
 void CYouTubeDownloader::abort()
@@ -125,6 +153,7 @@ void CYouTubeDownloader::logStatus(const QString &text)
 
 void CYouTubeDownloader::onDownloadProgress(qint64 bytesReceived, qint64 bytesTotal)
 {
+    silence->start();
     // Without Content-Length the network layer still reports the received count as the total once at
     // the end; that is not a known size.
     if (bytesTotal > 0 && reply != nullptr && reply->header(QNetworkRequest::ContentLengthHeader).isValid()) {
@@ -139,22 +168,39 @@ void CYouTubeDownloader::onError(QNetworkReply::NetworkError code)
 
 void CYouTubeDownloader::onReadyRead()
 {
+    silence->start();
     writeAvailable(reply);
 }
 
 void CYouTubeDownloader::writeAvailable(QNetworkReply *source)
 {
     const QByteArray data = source->readAll();
-    if (writeFailed || isErrorPage(source)) {
+    if (!failure.isEmpty() || isErrorPage(source)) {
         return;
     }
-    written += data.size();
+    received += data.size();
+    if (!decoder) {
+        const QByteArray encoding = source->rawHeader("Content-Encoding");
+        decoder = std::make_unique<BodyDecoder>(encoding);
+        if (!decoder->isSupported()) {
+            fail(QNetworkReply::UnknownContentError,
+                 QStringLiteral("The server sent the stream encoded as \"%1\", which cannot be decoded.")
+                     .arg(QString::fromLatin1(encoding)));
+            return;
+        }
+    }
+    QByteArray decoded;
+    if (!decoder->decode(data, decoded)) {
+        fail(QNetworkReply::UnknownContentError,
+             QStringLiteral("The stream the server sent as \"%1\" is damaged.")
+                 .arg(QString::fromLatin1(source->rawHeader("Content-Encoding"))));
+        return;
+    }
     // A short write is retried so that the file system names its reason (a full disk) on the next one.
-    for (qsizetype done = 0; done < data.size();) {
-        const qint64 count = file.write(data.constData() + done, data.size() - done);
+    for (qsizetype done = 0; done < decoded.size();) {
+        const qint64 count = output->write(decoded.constData() + done, decoded.size() - done);
         if (count <= 0) {
-            failWriting(file.errorString());
-            source->abort();
+            failWriting(output->errorString());
             return;
         }
         done += count;
@@ -164,62 +210,85 @@ void CYouTubeDownloader::writeAvailable(QNetworkReply *source)
 void CYouTubeDownloader::onDownloadFinished(QNetworkReply *finishedReply)
 {
     qDebug() << "finished!!" << finishedReply->errorString();
-    if (!writeFailed) {
-        error = finishedReply->error();
-    }
-    if (error == QNetworkReply::NoError && !writeFailed) {
-        writeAvailable(finishedReply);
-        checkComplete(finishedReply);
-    }
-    file.close();
-    if (error == QNetworkReply::NoError && !writeFailed) {
-        commit();
-    } else if (error != QNetworkReply::NoError && failure.isEmpty()) {
-        failure = finishedReply->errorString();
-    }
-    if (error != QNetworkReply::NoError || writeFailed) {
-        file.remove();
-    }
-    finishedReply->deleteLater();
+    silence->stop();
+    // Nothing is left to stop: a failure found from here on only decides the outcome.
     reply = nullptr;
+    if (failure.isEmpty()) {
+        error = finishedReply->error();
+        if (error != QNetworkReply::NoError) {
+            failure = finishedReply->errorString();
+        } else {
+            writeAvailable(finishedReply);
+            checkComplete(finishedReply);
+        }
+    }
+    if (failure.isEmpty() && !save->commit()) {
+        failure = save->errorString();
+    }
+    if (!failure.isEmpty()) {
+        save->discard();
+    }
+    output = nullptr;
+    finishedReply->deleteLater();
     emit finished();
 }
 
 void CYouTubeDownloader::checkComplete(const QNetworkReply *finishedReply)
 {
+    if (!failure.isEmpty()) {
+        return;
+    }
     // A status the network layer accepts without a body (304 to a replayed conditional request) is no
     // download either.
     if (isErrorPage(finishedReply)) {
-        error = QNetworkReply::UnknownContentError;
-        failure = QStringLiteral("The server answered %1")
-                      .arg(finishedReply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt());
-        traceError() << "checkComplete" << failure;
+        fail(QNetworkReply::UnknownContentError, QStringLiteral("The server answered %1").arg(statusOf(finishedReply)));
         return;
     }
-    // A connection closed in mid-body can still end without an error; a body shorter than announced is
-    // never a finished download. A decoded body has no relation to the announced length.
+    qint64 expected = -1;
     const QVariant length = finishedReply->header(QNetworkRequest::ContentLengthHeader);
-    if (length.isValid() && !finishedReply->hasRawHeader("Content-Encoding") && written != length.toLongLong()) {
-        error = QNetworkReply::RemoteHostClosedError;
-        failure = QStringLiteral("The connection closed after %1 of %2 bytes").arg(written).arg(length.toLongLong());
-        traceError() << "checkComplete" << failure;
+    if (length.isValid()) {
+        expected = length.toLongLong();
+    }
+    // Some servers answer with a part even when none was asked for; only the whole resource is a save.
+    if (statusOf(finishedReply) == PartialContent) {
+        const QByteArray value = finishedReply->rawHeader("Content-Range");
+        const auto range = DownloadTexts::parseContentRange(value);
+        if (!range || range->first != 0 || range->total < 0 || range->last != range->total - 1) {
+            fail(QNetworkReply::UnknownContentError,
+                 QStringLiteral("The server sent only a part of the stream (%1).").arg(QString::fromLatin1(value)));
+            return;
+        }
+        expected = range->total;
+    }
+    // A connection closed in mid-body can still end without an error; a body shorter than announced is
+    // never a finished download.
+    if (expected >= 0 && received != expected) {
+        fail(QNetworkReply::RemoteHostClosedError,
+             QStringLiteral("The connection closed after %1 of %2 bytes").arg(received).arg(expected));
+        return;
+    }
+    if (decoder && !decoder->isComplete()) {
+        fail(QNetworkReply::RemoteHostClosedError, QStringLiteral("The compressed stream ended early."));
+    }
+}
+
+void CYouTubeDownloader::fail(int code, const QString &reason)
+{
+    if (!failure.isEmpty()) {
+        return;
+    }
+    error = code;
+    failure = reason;
+    traceError() << "CYouTubeDownloader" << failure;
+    silence->stop();
+    if (reply != nullptr) {
+        reply->abort();
     }
 }
 
 void CYouTubeDownloader::failWriting(const QString &reason)
 {
-    writeFailed = true;
-    failure = QStringLiteral("The file %1 could not be written: %2").arg(QDir::toNativeSeparators(fileName), reason);
-    traceError() << "[CYouTubeDownloader::onDownloadFinished] Error while writing reply to file" << failure;
-}
-
-void CYouTubeDownloader::commit()
-{
-    // Replaces an existing target in one step, on every platform.
-    std::error_code code;
-    std::filesystem::rename(std::filesystem::path(file.fileName().toStdU16String()),
-                            std::filesystem::path(fileName.toStdU16String()), code);
-    if (code) {
-        failWriting(QString::fromStdString(code.message()));
-    }
+    traceError() << "[CYouTubeDownloader::onDownloadFinished] Error while writing reply to file";
+    fail(QNetworkReply::NoError,
+         QStringLiteral("The file %1 could not be written: %2").arg(QDir::toNativeSeparators(fileName), reason));
 }

@@ -1,5 +1,7 @@
 #include "DownloadTexts.h"
 
+#include <QRegularExpression>
+
 namespace DownloadTexts {
 
 QString sizeText(quint64 bytes)
@@ -77,6 +79,34 @@ QList<std::pair<QByteArray, QByteArray>> rawHeaderPairs(const QByteArray &header
         pairs.append({ text.left(colon), text.mid(valueStart, valueEnd < 0 ? -1 : valueEnd - valueStart) });
     }
     return pairs;
+}
+
+QList<std::pair<QByteArray, QByteArray>> replayHeaderPairs(const QByteArray &header)
+{
+    static const QList<QByteArray> dropped { "range",          "if-range", "if-modified-since",
+                                             "if-none-match",  "if-match", "if-unmodified-since",
+                                             "accept-encoding" };
+    QList<std::pair<QByteArray, QByteArray>> pairs = rawHeaderPairs(header);
+    pairs.removeIf(
+        [](const std::pair<QByteArray, QByteArray> &pair) { return dropped.contains(pair.first.toLower()); });
+    pairs.append(std::pair<QByteArray, QByteArray>("Accept-Encoding", "identity"));
+    return pairs;
+}
+
+std::optional<ContentRange> parseContentRange(const QByteArray &value)
+{
+    static const QRegularExpression form(QStringLiteral("^bytes\\s+(\\d+)-(\\d+)/(\\d+|\\*)$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = form.match(QString::fromLatin1(value.trimmed()));
+    if (!match.hasMatch()) {
+        return std::nullopt;
+    }
+    const ContentRange range { match.captured(1).toLongLong(), match.captured(2).toLongLong(),
+                               match.captured(3) == QStringLiteral("*") ? -1 : match.captured(3).toLongLong() };
+    if (range.last < range.first || (range.total >= 0 && range.last >= range.total)) {
+        return std::nullopt;
+    }
+    return range;
 }
 
 } // namespace DownloadTexts

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QUrl>
 
+#include <optional>
 #include <utility>
 
 // The texts of the download progress dialog and the parsing of a captured request header, free of
@@ -30,5 +31,19 @@ QString shownFileName(const QUrl &url);
 // The header lines to send again, as (name, value) pairs: the request line and lines without a
 // name or without ": " are left out; a value is cut at a second ": ".
 QList<std::pair<QByteArray, QByteArray>> rawHeaderPairs(const QByteArray &header);
+
+// The captured lines as a save sends them again: the browser may have asked for a part of the stream, only
+// for a newer copy, or for a compressed body; a save wants the whole stream as stored, so the range and
+// conditional lines go and the body is asked for uncompressed.
+QList<std::pair<QByteArray, QByteArray>> replayHeaderPairs(const QByteArray &header);
+
+// "bytes FIRST-LAST/TOTAL"; total is -1 when the server gave "*".
+struct ContentRange
+{
+    qint64 first = 0;
+    qint64 last = 0;
+    qint64 total = -1;
+};
+std::optional<ContentRange> parseContentRange(const QByteArray &value);
 
 } // namespace DownloadTexts

@@ -1,5 +1,6 @@
 #include "CVideoSniffer.h"
 #include "Files.h"
+#include "FullDisk.h"
 #include "LocalHttpServer.h"
 #include "UpdatedToday.h"
 #include "WindowFixture.h"
@@ -70,6 +71,22 @@ void saveAs(const QString &name)
     });
 }
 
+// Answers the next count message boxes (Yes where asked, else OK), noting their texts; other modal windows
+// are left alone.
+void answerBoxes(int count, QStringList *texts)
+{
+    answerNextModal([count, texts](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        if (box != nullptr) {
+            texts->append(box->text());
+            box->button(box->button(QMessageBox::Yes) != nullptr ? QMessageBox::Yes : QMessageBox::Ok)->click();
+        }
+        if (count > (box != nullptr ? 1 : 0)) {
+            answerBoxes(count - (box != nullptr ? 1 : 0), texts);
+        }
+    });
+}
+
 } // namespace
 
 class tst_OldSniffer final : public QObject
@@ -84,6 +101,8 @@ private slots:
     void removeTakesTheSelectedRow();
     void selfTestOpensTheTestPageBesideTheList();
     void audioSaveNeverReplacesAnMp3Unasked();
+    void failureSaysWhyAndLetsGo_data();
+    void failureSaysWhyAndLetsGo();
 
 private:
     QTemporaryDir served;
@@ -92,6 +111,7 @@ private:
 void tst_OldSniffer::initTestCase()
 {
     QVERIFY(writeFile(served.filePath(QStringLiteral("clip.mp4")), clipBytes()));
+    QVERIFY(writeFile(served.filePath(QStringLiteral("tune.mp3")), clipBytes().left(40000)));
     // A stream with sound, for the audio save to extract.
     QProcess ffmpeg;
     ffmpeg.setWorkingDirectory(served.path());
@@ -251,6 +271,57 @@ void tst_OldSniffer::audioSaveNeverReplacesAnMp3Unasked()
     QVERIFY2(asked.contains(QStringLiteral("song.mp3")), qPrintable(asked));
     QCOMPARE(readFile(kept), QByteArray("an earlier song"));
     QCOMPARE(QDir(target).entryList(QDir::Files), QStringList { QStringLiteral("song.mp3") });
+}
+
+void tst_OldSniffer::failureSaysWhyAndLetsGo_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("clip");
+    QTest::addColumn<QString>("lastBox");
+    QTest::newRow("save fails") << QStringLiteral("pbDownloadVideo") << QStringLiteral("missing.mp4")
+                                << QStringLiteral("Download canceled.");
+    QTest::newRow("MP3 copy fails") << QStringLiteral("pbDownloadAudio") << QStringLiteral("tune.mp3")
+                                    << QStringLiteral("audio copy");
+    QTest::newRow("no player") << QStringLiteral("pbPreview") << QStringLiteral("clip.mp4") << QStringLiteral("ffplay");
+}
+
+void tst_OldSniffer::failureSaysWhyAndLetsGo()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, clip);
+    QFETCH(QString, lastBox);
+
+    WindowFixture fixture(updatedToday());
+    const QString folder = fixture.home().path() + QStringLiteral("/Saved");
+    QVERIFY(QDir().mkpath(folder));
+    // Room for a saved stream, not for its copy.
+    const FullDisk disk(folder);
+    if (!disk.mounted) {
+        QSKIP("mounting a tmpfs needs root");
+    }
+    QVERIFY(writeFile(folder + QStringLiteral("/song.mp3"), "an earlier song"));
+    fixture.find<QLineEdit>(QStringLiteral("pathAudio"))->setText(folder);
+    const LocalHttpServer server(served.path());
+    openSnifferPage(fixture);
+    report(server, clip, clip.endsWith(QStringLiteral(".mp3")) ? "MP3" : "mp4\r\n");
+    QTRY_COMPARE(fixture.find<QListWidget>(QStringLiteral("mediaList"))->count(), 1);
+
+    // A failed save shows the server's error, then that it was not saved; the audio save asks to replace.
+    const int boxCount = button == QStringLiteral("pbPreview") ? 1 : 2;
+    QStringList boxes;
+    answerBoxes(boxCount, &boxes);
+    if (boxCount == 2) {
+        saveAs(QStringLiteral("song"));
+    }
+    fixture.find<QPushButton>(button)->click();
+    QTRY_COMPARE(boxes.size(), boxCount);
+    QVERIFY2(boxes.constLast().contains(lastBox), qPrintable(boxes.constLast()));
+    QCOMPARE(readFile(folder + QStringLiteral("/song.mp3")), QByteArray("an earlier song"));
+    // The next real report of the address must be listed again.
+    const QByteArray reported = "127.0.0.1:" + QByteArray::number(server.port()) + '/' + clip.toLatin1();
+    for (const auto &engine : fixture.window().captureEngines()) {
+        QVERIFY(!engine->takeIgnoredUrl(reported));
+    }
 }
 
 QTEST_MAIN(tst_OldSniffer)

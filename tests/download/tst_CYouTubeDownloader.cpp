@@ -5,6 +5,7 @@
 #include "TempHome.h"
 
 #include <QDirIterator>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,6 +21,8 @@ private slots:
     void capturedHeaderIsReplayed();
     void outcome_data();
     void outcome();
+    void wholeStreamOrNothing_data();
+    void wholeStreamOrNothing();
     void unwritableTarget_data();
     void unwritableTarget();
     void bodyStaysOutOfDiskCache();
@@ -46,12 +49,15 @@ void tst_CYouTubeDownloader::initTestCase()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(body);
     file.close();
+    QCOMPARE(QProcess::execute(QStringLiteral("gzip"), { QStringLiteral("-k"), file.fileName() }), 0);
     server = std::make_unique<LocalHttpServer>(served.path());
 }
 
 void tst_CYouTubeDownloader::fetch(const QString &path, const QString &target, const QByteArray &header)
 {
     worker = std::make_unique<CYouTubeDownloader>();
+    worker->setReplace(UserFileSave::Replace::Agreed);
+    worker->setSilenceLimit(std::chrono::seconds(1));
     progressSpy = std::make_unique<QSignalSpy>(worker.get(), &CYouTubeDownloader::OnProgress);
     worker->setUrl(server->url(path));
     worker->setRequestHeader(header);
@@ -113,6 +119,34 @@ void tst_CYouTubeDownloader::outcome()
     QCOMPARE(!progressSpy->isEmpty(), progress);
     QCOMPARE(readFile(target), saved ? body : existing ? QByteArray("old") : QByteArray());
     QVERIFY(!QFile::exists(target + QStringLiteral(".part")));
+}
+
+void tst_CYouTubeDownloader::wholeStreamOrNothing_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("failure");
+
+    QTest::newRow("captured range") << QStringLiteral("clip.flv") << QString();
+    QTest::newRow("part unasked") << QStringLiteral("clip.flv?partial=100000") << QStringLiteral("part");
+    QTest::newRow("gzip") << QStringLiteral("clip.flv.gz?encoding=gzip") << QString();
+    QTest::newRow("gzip cut short") << QStringLiteral("clip.flv.gz?encoding=gzip&nolength&drop=1000")
+                                    << QStringLiteral("early");
+    QTest::newRow("unknown encoding") << QStringLiteral("clip.flv?encoding=br") << QStringLiteral("\"br\"");
+    QTest::newRow("server goes silent") << QStringLiteral("clip.flv?stall") << QStringLiteral("1 s");
+    QTest::newRow("slow but steady") << QStringLiteral("clip.flv?drip=10000") << QString();
+}
+
+void tst_CYouTubeDownloader::wholeStreamOrNothing()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, failure);
+
+    // What a browser asks for after a seek; the save still wants the whole stream.
+    const QString target = out.filePath(QString::fromLatin1(QTest::currentDataTag()));
+    fetch(path, target, "Range: bytes=100000-\r\n\r\n");
+    QVERIFY2(worker->errorText().contains(failure), qPrintable(worker->errorText()));
+    QCOMPARE(worker->networkError() == 0, failure.isEmpty());
+    QCOMPARE(readFile(target), failure.isEmpty() ? body : QByteArray());
 }
 
 void tst_CYouTubeDownloader::unwritableTarget_data()

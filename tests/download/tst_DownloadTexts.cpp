@@ -19,6 +19,7 @@ private slots:
     void shownFileName();
     void rawHeaderPairs_data();
     void rawHeaderPairs();
+    void replayHeaderPairs();
 };
 
 void tst_DownloadTexts::sizeText_data()
@@ -118,6 +119,15 @@ void tst_DownloadTexts::rawHeaderPairs()
     QFETCH(QByteArray, header);
     QFETCH(Pairs, expected);
     QCOMPARE(DownloadTexts::rawHeaderPairs(header), expected);
+}
+
+void tst_DownloadTexts::replayHeaderPairs()
+{
+    const QByteArray captured = "Range: bytes=15040512-\r\nIf-Range: \"e1\"\r\nIF-NONE-MATCH: \"e1\"\r\nIf-Match: *\r\n"
+                                "If-Modified-Since: x\r\nIf-Unmodified-Since: x\r\naccept-encoding: gzip, br\r\n"
+                                "Cookie: a=1\r\n\r\n";
+    QCOMPARE(DownloadTexts::replayHeaderPairs(captured),
+             (Pairs { { "Cookie", "a=1" }, { "Accept-Encoding", "identity" } }));
 }
 
 QTEST_GUILESS_MAIN(tst_DownloadTexts)

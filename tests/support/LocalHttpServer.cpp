@@ -50,10 +50,12 @@ private:
         respond(request.value(0), request.value(1), range, header);
     }
 
-    void respond(const QByteArray &method, const QByteArray &rawTarget, const QByteArray &range,
-                 const QByteArray &header)
+    void respond(const QByteArray &method, const QByteArray &rawTarget, QByteArray range, const QByteArray &header)
     {
         const QUrlQuery query(QUrl::fromEncoded(rawTarget));
+        if (query.hasQueryItem(QStringLiteral("partial"))) {
+            range = "bytes=" + query.queryItemValue(QStringLiteral("partial")).toLatin1() + '-';
+        }
         if (query.hasQueryItem(QStringLiteral("echo"))) {
             sendBody(method, "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n", header, query);
             return;
@@ -102,6 +104,9 @@ private:
     // Sends the head (status line and headers so far) and the body, shaped by the query's modes.
     void sendBody(const QByteArray &method, QByteArray head, QByteArray body, const QUrlQuery &query)
     {
+        if (query.hasQueryItem(QStringLiteral("encoding"))) {
+            head += "Content-Encoding: " + query.queryItemValue(QStringLiteral("encoding")).toLatin1() + "\r\n";
+        }
         if (!query.hasQueryItem(QStringLiteral("nolength"))) {
             head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
         }

@@ -18,6 +18,8 @@ class QTcpServer;
 //   stall      the headers go out, then nothing until the client gives up
 //   cacheable  the response allows caching for an hour
 //   status=N   the file's answer becomes an empty one with status N
+//   partial=N  answered as if "Range: bytes=N-" had been asked
+//   encoding=E sent with "Content-Encoding: E"; the file is sent as it is (serve a compressed one)
 class LocalHttpServer final
 {
 public:
