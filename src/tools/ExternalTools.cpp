@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 
 namespace ExternalTools {
 
@@ -27,11 +26,6 @@ QString path(Platform::Tool tool)
 bool exists(Platform::Tool tool)
 {
     return QFileInfo(path(tool)).isFile();
-}
-
-bool startDetached(Platform::Tool tool, const QStringList &arguments)
-{
-    return QProcess::startDetached(path(tool), arguments);
 }
 
 } // namespace ExternalTools

@@ -14,7 +14,4 @@ QString path(Platform::Tool tool);
 
 bool exists(Platform::Tool tool);
 
-// Starts the tool on its own; nobody waits for it. Returns whether it could be started.
-bool startDetached(Platform::Tool tool, const QStringList &arguments);
-
 } // namespace ExternalTools
