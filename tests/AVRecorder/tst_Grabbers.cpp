@@ -80,18 +80,23 @@ void tst_Grabbers::recordsRegionWithSound()
     // Three seconds of picture from its first frame, however long the converter took to start.
     QTRY_VERIFY_WITH_TIMEOUT(grabbers.isRecording(Grabbers::Video), 20000);
     QTest::qWait(3000);
-    grabbers.stopGrabber(Grabbers::Video);
-    grabbers.stopGrabber(Grabbers::Audio);
+    QSignalSpy stopped(&grabbers, &Grabbers::stopped);
+    grabbers.stop();
+    QVERIFY(stopped.wait(20000));
     tone.kill();
     tone.waitForFinished();
 
     QVERIFY(failed.isEmpty());
+    QCOMPARE(grabbers.stopProblems(), QStringList());
     QVERIFY(!grabbers.isRunning(Grabbers::Video));
     QVERIFY(!grabbers.isRunning(Grabbers::Audio));
     QVERIFY(QFileInfo(files.videoFile).size() > 0);
     QVERIFY(QFileInfo(files.audioFile).size() > 0);
 
-    QVERIFY2(grabbers.mergeAudioVideo(), qPrintable(grabbers.failureDetail()));
+    QSignalSpy merged(&grabbers, &Grabbers::merged);
+    grabbers.mergeAudioVideo();
+    QVERIFY(merged.wait(60000));
+    QVERIFY2(merged.first().first().toBool(), qPrintable(grabbers.failureDetail()));
     QVERIFY(QFileInfo(files.videoFile).size() > 0);
     QVERIFY(QFileInfo(files.audioFile).size() > 0);
 
@@ -151,7 +156,10 @@ void tst_Grabbers::mergeWithoutCapturesFails()
     QTemporaryDir temp;
     Grabbers grabbers(QStringLiteral(CORVANE_TOOLS_DIR), temp.path());
 
-    QVERIFY(!grabbers.mergeAudioVideo());
+    QSignalSpy merged(&grabbers, &Grabbers::merged);
+    grabbers.mergeAudioVideo();
+    QVERIFY(merged.wait());
+    QVERIFY(!merged.first().first().toBool());
     QVERIFY(!grabbers.failureDetail().isEmpty());
 }
 
