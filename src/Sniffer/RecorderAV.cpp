@@ -26,6 +26,11 @@ void Sniffer::initRecorder()
         recordingTarget.clear();
     });
     connect(downloader.get(), &Downloader::hasError, this, [this] { recordingTarget.clear(); });
+    offerUnsavedRecording();
+}
+
+void Sniffer::offerUnsavedRecording()
+{
 
     auto *leftover
         = new LeftoverRecording(QCoreApplication::applicationDirPath(), dataFolderPath(QStringLiteral("temp")), this);

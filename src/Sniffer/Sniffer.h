@@ -162,6 +162,8 @@ public slots:
     void postRecorderAV();
     // Saves the recording's result or audio file under the name and container chosen on the options page.
     void saveRecorderAV(const QString &source);
+    // Offers on the options page a recording that an earlier run left unsaved in the temporary folder.
+    void offerUnsavedRecording();
     // Asks before a recording that was not saved is given up; true when it was discarded.
     bool discardRecording();
 
