@@ -25,9 +25,6 @@ void tst_RecordingName::defaultNameNeverMeetsAFile_data()
         << QStringList { QStringLiteral("Screen_Capture_1.mp3"), QStringLiteral("Screen_Capture_2.mkv"),
                          QStringLiteral("Screen_Capture_4.mpg") }
         << QStringLiteral("Screen_Capture_3");
-    QTest::newRow("other files do not count")
-        << QStringList { QStringLiteral("Screen_Capture_1.txt"), QStringLiteral("Screen Capture 1.mpg") }
-        << QStringLiteral("Screen_Capture_1");
 }
 
 void tst_RecordingName::defaultNameNeverMeetsAFile()
