@@ -1,7 +1,9 @@
 #include "AVRecorder.h"
 
+#include "CaptureCommands.h"
 #include "Grabbers.h"
 #include "NcFramelessHelper.h"
+#include "RecordingCopy.h"
 #include "Registry.h"
 #include "StopDialog.h"
 #include "Trace.h"
@@ -16,6 +18,7 @@
 #include <QKeySequence>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
 #include <QVBoxLayout>
@@ -49,9 +52,18 @@ AVRecorder::AVRecorder(QWidget *parent, const QString &appDir, const QString &te
         screenWidth = primary->size().width();
         screenHeight = primary->size().height();
     }
+    // Hidden or closed, none of the recorder's windows ends the program: the main window comes back.
+    setAttribute(Qt::WA_QuitOnClose, false);
     grabbers = new Grabbers(appDir, tempDir, this);
-    connect(grabbers, &Grabbers::failed, this,
-            [this](Grabbers::Failure, const QString &message) { captureFailed(message); });
+    // Queued: the answers may show a box, which must not run inside the converter's own signal.
+    connect(
+        grabbers, &Grabbers::failed, this,
+        [this](Grabbers::Failure, const QString &message) { captureFailed(message); }, Qt::QueuedConnection);
+    connect(
+        grabbers, &Grabbers::interrupted, this,
+        [this](Grabbers::Failure, const QString &message) { captureInterrupted(message); }, Qt::QueuedConnection);
+    connect(grabbers, &Grabbers::stopped, this, &AVRecorder::capturesStopped, Qt::QueuedConnection);
+    connect(grabbers, &Grabbers::merged, this, &AVRecorder::merged, Qt::QueuedConnection);
 
     stopDialog = std::make_unique<StopDialog>();
     stopDialog->hide();
@@ -65,8 +77,6 @@ AVRecorder::AVRecorder(QWidget *parent, const QString &appDir, const QString &te
 
 AVRecorder::~AVRecorder()
 {
-    stopGrabber(Grabbers::Video);
-    stopGrabber(Grabbers::Audio);
     stopDialog.reset();
     ui.reset();
     busyWindow.reset();
@@ -114,76 +124,111 @@ void AVRecorder::clickButtonStart()
     if (recording) {
         return;
     }
-    output.geometry = geometry();
+    const QRect frame = geometry();
     trace() << "clickButtonStart"
             << ":"
             << "output.geometry"
-            << ":" << output.geometry;
-    int x = output.geometry.left();
-    int y = output.geometry.top();
-    if (x < 0 || y < 0) {
-        traceError() << "output.geometry" << output.geometry;
-        // Moving the left or top edge keeps the right and bottom ones: the region shrinks.
-        if (x < 0) {
-            output.geometry.setLeft(0);
-            x = 0;
-        }
-        if (y < 0) {
-            output.geometry.setTop(0);
-            y = 0;
-        }
-        setGeometry(output.geometry);
+            << ":" << frame;
+    const QScreen *screen = QGuiApplication::screenAt(frame.center());
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
     }
+    // Only what is on the screen is recorded; the edges past it are cut off, never shifted in.
+    const QRect visible = screen != nullptr ? CaptureCommands::visibleRegion(frame, screen->geometry())
+                                            : frame.intersected({ 0, 0, screenWidth, screenHeight });
+    if (visible.isEmpty()) {
+        traceError() << "clickButtonStart"
+                     << ":"
+                     << "nothing of" << frame << "is on the screen";
+        return;
+    }
+    if (visible != frame) {
+        traceError() << "output.geometry" << frame << "recorded as" << visible;
+        setGeometry(visible);
+    }
+    output.geometry = visible;
     trace() << "clickButtonStart"
             << ":"
             << "pos"
-            << ":" << QPoint(x, y);
+            << ":" << visible.topLeft();
 
     recording = true;
     hide();
     stopDialog->setWindowFlags(stopDialog->windowFlags() | Qt::WindowStaysOnTopHint);
     stopDialog->show();
     stopDialog->move(screenWidth - stopDialog->width() - 20, 10);
-    grabVideo(x, y);
+    grabVideo(visible.x(), visible.y());
     grabAudio();
 }
 
 void AVRecorder::clickButtonClose()
 {
-    if (recording) {
-        stopGrabber(Grabbers::Video);
-        stopGrabber(Grabbers::Audio);
-        recording = false;
-    }
-    emit close();
     stopDialog->hide();
     hide();
+    if (!recording) {
+        emit close();
+        return;
+    }
+    // The captures stay on disk; close() follows once they have ended.
+    if (ending == Ending::None) {
+        ending = Ending::Close;
+        grabbers->stop();
+    }
 }
 
 void AVRecorder::stop()
 {
-    if (!recording) {
+    if (!recording || ending != Ending::None) {
         return;
     }
-    stopGrabber(Grabbers::Video);
-    stopGrabber(Grabbers::Audio);
-    mergeAudioVideo();
-    finishRecording();
+    ending = Ending::Keep;
+    stopDialog->hide();
+    showBusy();
+    grabbers->stop();
 }
 
 void AVRecorder::cancel()
 {
-    if (recording) {
-        stopGrabber(Grabbers::Video);
-        stopGrabber(Grabbers::Audio);
-        recording = false;
-        const CaptureFiles files = grabbers->files();
-        QFile::remove(files.videoFile);
-        QFile::remove(files.audioFile);
-        QFile::remove(files.resultFile);
+    if (!recording) {
+        emit close();
+        stopDialog->hide();
+        return;
     }
-    emit close();
+    if (ending != Ending::None) {
+        return;
+    }
+    QMessageBox box(QMessageBox::Question, QStringLiteral("AV Recorder"),
+                    QStringLiteral("Keep what was recorded so far?"), QMessageBox::NoButton, stopDialog.get());
+    QPushButton *keep = box.addButton(QStringLiteral("Keep"), QMessageBox::AcceptRole);
+    keep->setObjectName(QStringLiteral("keepRecording"));
+    QPushButton *drop = box.addButton(QStringLiteral("Discard"), QMessageBox::DestructiveRole);
+    drop->setObjectName(QStringLiteral("discardRecording"));
+    QPushButton *goOn = box.addButton(QStringLiteral("Go on recording"), QMessageBox::RejectRole);
+    goOn->setObjectName(QStringLiteral("goOnRecording"));
+    box.setDefaultButton(goOn);
+    box.setEscapeButton(goOn);
+    box.exec();
+    if (box.clickedButton() == keep) {
+        trace() << "cancel"
+                << ":"
+                << "keep";
+        stop();
+    } else if (box.clickedButton() == drop) {
+        trace() << "cancel"
+                << ":"
+                << "discard";
+        discard();
+    }
+}
+
+void AVRecorder::discard()
+{
+    if (!recording || ending != Ending::None) {
+        return;
+    }
+    ending = Ending::Discard;
     stopDialog->hide();
+    grabbers->stop();
 }
 
 void AVRecorder::mousePressEvent(QMouseEvent *) { }
@@ -199,7 +244,11 @@ void AVRecorder::keyReleaseEvent(QKeyEvent *) { }
 
 void AVRecorder::closeEvent(QCloseEvent *event)
 {
+    // Closed by the window system: the same as the close button, so the main window comes back.
     event->accept();
+    if (isVisible()) {
+        clickButtonClose();
+    }
 }
 
 void AVRecorder::placeChildren()
@@ -230,6 +279,7 @@ bool AVRecorder::onMultiDesktopScreens()
                     QStringLiteral("It appears you computer is connected to more than one monitor.<br>In order for the "
                                    "SC Recorder to work correctly, you must have only one active monitor."),
                     QMessageBox::Ignore | QMessageBox::Abort);
+    box.setAttribute(Qt::WA_QuitOnClose, false);
     box.setDefaultButton(QMessageBox::Abort);
     if (box.exec() == QMessageBox::Ignore) {
         trace() << "Ignore";
@@ -251,7 +301,7 @@ void AVRecorder::cleanRegistry()
 
 void AVRecorder::grabVideo(int x, int y)
 {
-    grabbers->grabVideo(QRect(x, y, width(), height()));
+    grabbers->grabVideo(QRect(QPoint(x, y), output.geometry.size()));
 }
 
 void AVRecorder::grabAudio()
@@ -259,17 +309,11 @@ void AVRecorder::grabAudio()
     grabbers->grabAudio();
 }
 
-void AVRecorder::stopGrabber(int kind)
-{
-    if (grabbers != nullptr) {
-        grabbers->stopGrabber(kind);
-    }
-}
-
-void AVRecorder::mergeAudioVideo()
+void AVRecorder::showBusy()
 {
     if (!busyWindow) {
         busyWindow = std::make_unique<QWidget>();
+        busyWindow->setAttribute(Qt::WA_QuitOnClose, false);
         busyWindow->setWindowTitle(QStringLiteral("processing..."));
         auto *layout = new QVBoxLayout(busyWindow.get());
         auto *activity = new QProgressBar(busyWindow.get());
@@ -277,12 +321,58 @@ void AVRecorder::mergeAudioVideo()
         layout->addWidget(activity);
     }
     busyWindow->show();
-    if (!grabbers->mergeAudioVideo()) {
+}
+
+void AVRecorder::capturesStopped()
+{
+    switch (ending) {
+    case Ending::Keep:
+        mergeAudioVideo();
+        return;
+    case Ending::Discard:
+        removeFiles();
+        [[fallthrough]];
+    case Ending::Close:
+    case Ending::None:
+        recording = false;
+        emit close();
+        return;
+    }
+}
+
+void AVRecorder::mergeAudioVideo()
+{
+    showBusy();
+    grabbers->mergeAudioVideo();
+}
+
+void AVRecorder::merged(bool ok)
+{
+    recording = false;
+    if (busyWindow) {
+        busyWindow->hide();
+    }
+    const CaptureFiles files = grabbers->files();
+    if (!ok) {
         traceError() << "mergeAudioVideo"
                      << ":" << grabbers->failureDetail();
+        QFile::remove(files.resultFile);
+        if (!RecordingCopy::hasRecording(files.videoFile)) {
+            removeFiles();
+            tell(QMessageBox::Warning, QStringLiteral("Nothing was recorded.\n") + grabbers->failureDetail());
+            emit close();
+            return;
+        }
+        // The picture is worth more than nothing: it is offered alone.
+        warnings << QStringLiteral("Picture and sound could not be joined, so the picture is offered without "
+                                   "sound: ")
+                + grabbers->failureDetail();
     }
-    recording = false;
-    busyWindow->hide();
+    warnings += grabbers->stopProblems();
+    if (!warnings.isEmpty()) {
+        tell(QMessageBox::Warning, warnings.join(QLatin1Char('\n')));
+    }
+    finishRecording();
 }
 
 void AVRecorder::finishRecording()
@@ -290,10 +380,25 @@ void AVRecorder::finishRecording()
     const CaptureFiles files = grabbers->files();
     output.audioFile = files.audioFile;
     output.videoFile = files.videoFile;
-    output.resultFile = files.resultFile;
+    output.resultFile = RecordingCopy::hasRecording(files.resultFile) ? files.resultFile : files.videoFile;
     emit done(output);
     stopDialog->hide();
     hide();
+}
+
+void AVRecorder::captureInterrupted(const QString &message)
+{
+    if (!recording) {
+        return;
+    }
+    warnings.prepend(message + QStringLiteral("\nWhat was recorded is kept."));
+    if (ending == Ending::None || ending == Ending::Keep) {
+        ending = Ending::Keep;
+        stopDialog->hide();
+        mergeAudioVideo();
+        return;
+    }
+    capturesStopped();
 }
 
 void AVRecorder::captureFailed(const QString &message)
@@ -312,6 +417,23 @@ void AVRecorder::captureFailed(const QString &message)
             QFile::remove(file);
         }
     }
-    QMessageBox::warning(nullptr, QStringLiteral("AV Recorder"), message);
+    if (ending != Ending::Discard && ending != Ending::Close) {
+        tell(QMessageBox::Warning, message);
+    }
     emit close();
+}
+
+void AVRecorder::removeFiles()
+{
+    const CaptureFiles files = grabbers->files();
+    for (const QString &file : { files.videoFile, files.audioFile, files.resultFile }) {
+        QFile::remove(file);
+    }
+}
+
+void AVRecorder::tell(QMessageBox::Icon icon, const QString &text)
+{
+    QMessageBox box(icon, QStringLiteral("AV Recorder"), text, QMessageBox::Ok);
+    box.setAttribute(Qt::WA_QuitOnClose, false);
+    box.exec();
 }

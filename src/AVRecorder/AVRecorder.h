@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <memory>
@@ -16,7 +18,7 @@ class AVRecorder;
 
 // The semi-transparent frameless rectangle the user places over the region to record. Start hides it and
 // shows the stop dialog while the captures run; Stop merges them and reports the files. One object serves
-// one recording.
+// one recording. Nothing here waits for the converter: done() or close() follows once the captures ended.
 class AVRecorder final : public QWidget
 {
     Q_OBJECT
@@ -42,6 +44,7 @@ public:
 
 public slots:
     void stop();
+    // The stop dialog was closed: asks whether to keep the recording, discard it or go on recording.
     void cancel();
 
 signals:
@@ -65,10 +68,19 @@ private:
     void cleanRegistry();
     void grabVideo(int x, int y);
     void grabAudio();
-    void stopGrabber(int kind);
     void mergeAudioVideo();
     void finishRecording();
     void captureFailed(const QString &message);
+    void captureInterrupted(const QString &message);
+    void capturesStopped();
+    void merged(bool ok);
+    void discard();
+    void removeFiles();
+    void showBusy();
+    void tell(QMessageBox::Icon icon, const QString &text);
+
+    // How a recording that is being stopped ends.
+    enum class Ending { None, Keep, Discard, Close };
 
     std::unique_ptr<Ui::AVRecorder> ui;
     ResultingData output;
@@ -79,6 +91,9 @@ private:
     int screenWidth = 0;
     int screenHeight = 0;
     bool recording = false;
+    Ending ending = Ending::None;
+    // What went wrong on the way, told to the user with the recording.
+    QStringList warnings;
 };
 
 Q_DECLARE_METATYPE(AVRecorder::ResultingData)

@@ -11,6 +11,14 @@ QString progName(const QString &appDir, Platform::Os os, bool olderThanNt52)
     return dir + Platform::nativeSeparator(os) + Platform::executableName(Platform::Tool::Converter, os, olderThanNt52);
 }
 
+QRect visibleRegion(const QRect &frame, const QRect &screen)
+{
+    QRect visible = frame.intersected(screen);
+    visible.setLeft(qMax(visible.left(), 0));
+    visible.setTop(qMax(visible.top(), 0));
+    return visible.isValid() ? visible : QRect();
+}
+
 QString cropFilter(int width, int height, int x, int y)
 {
     return QStringLiteral("crop=%1:%2:%3:%4:keep_aspect=1").arg(width).arg(height).arg(x).arg(y);
@@ -33,8 +41,12 @@ QStringList audioArguments(Platform::Os os, const QString &audioFile)
 QStringList mergeArguments(const QString &videoFile, const QString &audioFile, const QString &resultFile)
 {
     // Without make_zero the kept wall-clock stamps would start the result hours in.
-    QStringList arguments { QStringLiteral("-copyts"), QStringLiteral("-i"), videoFile, QStringLiteral("-i"),
-                            audioFile };
+    QStringList arguments { QStringLiteral("-copyts") };
+    for (const QString &input : { videoFile, audioFile }) {
+        if (!input.isEmpty()) {
+            arguments << QStringLiteral("-i") << input;
+        }
+    }
     arguments << QStringLiteral("-vcodec") << QStringLiteral("copy") << QStringLiteral("-acodec")
               << QStringLiteral("copy") << QStringLiteral("-avoid_negative_ts") << QStringLiteral("make_zero")
               << QStringLiteral("-y") << resultFile;

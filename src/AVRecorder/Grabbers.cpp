@@ -2,25 +2,24 @@
 
 #include "CaptureCommands.h"
 #include "Platform.h"
+#include "ToolProcess.h"
 #include "Trace.h"
 
 #include <QDateTime>
-#include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
-#include <QProcess>
-#include <QTimer>
+
+#include <chrono>
 
 namespace {
 
-constexpr int StopWaitMsecs = 30000;
-constexpr int MergeWaitMsecs = 30000;
-constexpr int MergePauseMsecs = 2000;
-// How long a failing sound capture waits to learn whether the screen capture fails as well.
-constexpr int SettleMsecs = 3000;
-constexpr qsizetype TailBytes = 4096;
+using namespace std::chrono_literals;
+
+// A capture that printed no progress for this long before the stop had stopped taking frames.
+constexpr qint64 StallMsecs = 3000;
+// How long each step of a stop waits: "q", then terminate, then kill.
+constexpr auto StopGrace = 3s;
 
 // The converter prints this once its input and output are open and it reads "q" from then on.
 constexpr char ReadyLine[] = "Press [q] to stop";
@@ -30,39 +29,68 @@ QString inputOf(const QStringList &arguments)
     return arguments.value(arguments.indexOf(QStringLiteral("-i")) + 1);
 }
 
-QString lastLine(const QByteArray &output)
+bool hasContent(const QString &file)
 {
-    const QList<QByteArray> lines = QByteArray(output).replace('\r', '\n').split('\n');
-    for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
-        const QByteArray trimmed = line->trimmed();
-        if (!trimmed.isEmpty()) {
-            return QString::fromLocal8Bit(trimmed);
+    return QFileInfo(file).size() > 0;
+}
+
+QList<QByteArray> linesOf(const QByteArray &text)
+{
+    QList<QByteArray> result;
+    for (const QByteArray &line : QByteArray(text).replace('\r', '\n').split('\n')) {
+        if (!line.trimmed().isEmpty()) {
+            result.append(line.trimmed());
         }
     }
-    return {};
+    return result;
 }
 
 } // namespace
 
 Grabbers::Grabbers(const QString &appDir, const QString &tempDir, QObject *parent)
+    : Grabbers(appDir, captureFiles(tempDir, QDateTime::currentDateTime(), Platform::currentOs()), parent)
+{ }
+
+Grabbers::Grabbers(const QString &appDir, const CaptureFiles &files, QObject *parent)
     : QObject(parent)
+    , paths(files)
+    , merge(new ToolProcess(this))
 {
     video.logName = "printVideoOutput";
+    video.userName = "screen";
+    video.file = paths.videoFile;
     audio.logName = "printAudioOutput";
+    audio.userName = "sound";
+    audio.file = paths.audioFile;
+    for (Capture *each : { &video, &audio }) {
+        each->tool = new ToolProcess(this);
+        connect(each->tool, &ToolProcess::outputReady, this, [this, each] { readOutput(*each); });
+        connect(each->tool, &ToolProcess::ended, this,
+                [this, each](ToolProcess::End how, int exitCode) { captureEnded(*each, int(how), exitCode); });
+    }
+    connect(merge, &ToolProcess::outputReady, this, [this] {
+        trace() << "printAudioVideoOutput"
+                << ":" << QString::fromLocal8Bit(merge->readOutput());
+    });
+    connect(merge, &ToolProcess::ended, this, [this](ToolProcess::End how, int exitCode) {
+        const bool ok = how == ToolProcess::End::Exited && exitCode == 0 && hasContent(paths.resultFile);
+        if (!ok) {
+            detail = merge->errorLine();
+            traceError() << "mergeAudioVideo"
+                         << ":" << detail;
+        }
+        emit merged(ok);
+    });
+
     const bool olderThanNt52 = Platform::isOlderThanNt52();
     converter = CaptureCommands::progName(appDir, Platform::currentOs(), olderThanNt52);
     if (olderThanNt52) {
         trace() << "using x32";
     }
     trace() << "progName" << converter;
-    paths = captureFiles(tempDir, QDateTime::currentDateTime(), Platform::currentOs());
 }
 
-Grabbers::~Grabbers()
-{
-    stopGrabber(Video);
-    stopGrabber(Audio);
-}
+Grabbers::~Grabbers() = default;
 
 QString Grabbers::progName() const
 {
@@ -82,7 +110,6 @@ void Grabbers::start(const QRect &region)
 
 void Grabbers::grabVideo(const QRect &region)
 {
-    stopGrabber(Video);
     QFile::remove(paths.videoFile);
     const QString crop = CaptureCommands::cropFilter(region.width(), region.height(), region.x(), region.y());
     const QStringList arguments = CaptureCommands::videoArguments(
@@ -91,12 +118,11 @@ void Grabbers::grabVideo(const QRect &region)
             << ":"
             << "arguments"
             << ":" << arguments;
-    launch(video, arguments, Video);
+    launch(video, arguments);
 }
 
 void Grabbers::grabAudio()
 {
-    stopGrabber(Audio);
     QFile::remove(paths.audioFile);
     const QStringList arguments = CaptureCommands::audioArguments(Platform::currentOs(), paths.audioFile);
     trace() << "grabAudio"
@@ -107,78 +133,63 @@ void Grabbers::grabAudio()
             << ":"
             << "arguments"
             << ":" << arguments;
-    launch(audio, arguments, Audio);
+    launch(audio, arguments);
 }
 
-void Grabbers::stopGrabber(int kind)
+void Grabbers::stop()
 {
-    Capture *stopped = capture(kind);
-    if (stopped == nullptr || stopped->process == nullptr) {
+    if (stopping) {
         return;
     }
-    trace() << "stopGrabber"
-            << ":" << kind;
-    stopped->stopping = true;
-    if (stopped->process->state() != QProcess::NotRunning) {
-        stopped->process->write("q");
-        if (!stopped->process->waitForFinished(StopWaitMsecs)) {
-            traceError() << "stopGrabber"
-                         << ":"
-                         << "killed" << kind;
-        }
+    stopping = true;
+    askToStop(video);
+    askToStop(audio);
+    if (!video.running && !audio.running) {
+        QMetaObject::invokeMethod(this, &Grabbers::settle, Qt::QueuedConnection);
     }
-    readOutput(*stopped);
-    stopped->process->close();
-    delete stopped->process;
-    stopped->process = nullptr;
 }
 
 bool Grabbers::isRunning(int kind) const
 {
     const Capture *running = capture(kind);
-    return running != nullptr && running->process != nullptr;
+    return running != nullptr && running->running;
 }
 
 bool Grabbers::isRecording(int kind) const
 {
     const Capture *running = capture(kind);
-    return running != nullptr && running->process != nullptr && running->ready;
+    return running != nullptr && running->running && running->ready;
 }
 
-bool Grabbers::mergeAudioVideo()
+void Grabbers::mergeAudioVideo()
 {
     QFile::remove(paths.resultFile);
-    const QStringList arguments = CaptureCommands::mergeArguments(paths.videoFile, paths.audioFile, paths.resultFile);
+    const QString videoFile = hasContent(paths.videoFile) ? paths.videoFile : QString();
+    const QString audioFile = hasContent(paths.audioFile) ? paths.audioFile : QString();
+    if (videoFile.isEmpty() && audioFile.isEmpty()) {
+        detail = QStringLiteral("Nothing was recorded.");
+        QMetaObject::invokeMethod(
+            this, [this] { emit merged(false); }, Qt::QueuedConnection);
+        return;
+    }
+    const QStringList arguments = CaptureCommands::mergeArguments(videoFile, audioFile, paths.resultFile);
     trace() << "mergeAudioVideo"
             << ":"
             << "arguments"
             << ":" << arguments;
-
-    // Painting goes on; input waits, so nothing can start or stop a recording in the middle of this.
-    QEventLoop pause;
-    QTimer::singleShot(MergePauseMsecs, &pause, &QEventLoop::quit);
-    pause.exec(QEventLoop::ExcludeUserInputEvents);
-
-    Capture merge;
-    merge.logName = "printAudioVideoOutput";
-    launch(merge, arguments, 0);
-    const bool finished = merge.process->waitForFinished(MergeWaitMsecs);
-    readOutput(merge);
-    const bool ok = finished && merge.process->exitStatus() == QProcess::NormalExit && merge.process->exitCode() == 0
-        && QFileInfo(paths.resultFile).size() > 0;
-    if (!ok) {
-        detail = lastLine(merge.tail);
-        traceError() << "mergeAudioVideo"
-                     << ":" << detail;
-    }
-    merge.process->close();
-    delete merge.process;
-    return ok;
+    ToolProcess::Options options;
+    options.output = ToolProcess::Output::Merged;
+    merge->start(converter, arguments, options);
 }
 
 QString Grabbers::failureDetail() const
 {
     return detail;
+}
+
+QStringList Grabbers::stopProblems() const
+{
+    return problems;
 }
 
 QString Grabbers::message(Failure failure)
@@ -214,94 +225,134 @@ const Grabbers::Capture *Grabbers::capture(int kind) const
     return kind == Video ? &video : kind == Audio ? &audio : nullptr;
 }
 
-void Grabbers::launch(Capture &target, const QStringList &arguments, int kind)
+void Grabbers::launch(Capture &target, const QStringList &arguments)
 {
-    target.process = new QProcess(this);
     target.input = inputOf(arguments);
-    target.tail.clear();
+    target.running = true;
     target.ready = false;
-    target.stopping = false;
-    connect(target.process, &QProcess::readyReadStandardOutput, this, [this, &target] { readOutput(target); });
-    if (kind != 0) {
-        connect(target.process, &QProcess::finished, this, [this, kind] { captureEnded(kind); });
-        connect(target.process, &QProcess::errorOccurred, this, [this, kind](QProcess::ProcessError error) {
-            if (error == QProcess::FailedToStart) {
-                captureEnded(kind);
-            }
-        });
-    }
-    target.process->setProcessChannelMode(QProcess::MergedChannels);
-    target.process->start(converter, arguments, QIODevice::ReadWrite);
-}
-
-void Grabbers::captureEnded(int kind)
-{
-    Capture &ended = *capture(kind);
-    if (ended.process == nullptr || ended.stopping) {
-        return;
-    }
-    // Both end here; the flags keep the other capture's end from being reported a second time.
-    video.stopping = true;
-    audio.stopping = true;
-    Failure failure = failureOf(ended, kind);
-    // Without a display the sound server is often found missing first; the display is named first.
-    if (kind == Audio && video.process != nullptr) {
-        const QDeadlineTimer settle(SettleMsecs);
-        while (!video.ready && video.process->state() != QProcess::NotRunning && !settle.hasExpired()) {
-            video.process->waitForReadyRead(50);
-        }
-        if (video.process->state() == QProcess::NotRunning) {
-            failure = failureOf(video, Video);
-        }
-    }
-    abandon(video);
-    abandon(audio);
-    emit failed(failure, message(failure));
+    target.startFailed = false;
+    target.lastOutput.start();
+    ToolProcess::Options options;
+    options.output = ToolProcess::Output::Merged;
+    options.politeStop = "q";
+    options.stopGrace = StopGrace;
+    target.tool->start(converter, arguments, options);
 }
 
 void Grabbers::readOutput(Capture &source)
 {
-    const QByteArray chunk = source.process->readAllStandardOutput();
+    const QByteArray chunk = source.tool->readOutput();
     if (chunk.isEmpty()) {
         return;
     }
     trace() << source.logName << ":" << QString::fromLocal8Bit(chunk);
-    source.tail = (source.tail + chunk).right(TailBytes);
-    if (!source.ready && source.tail.contains(ReadyLine)) {
+    source.lastOutput.restart();
+    if (!source.ready && source.tool->errorTail().contains(ReadyLine)) {
         source.ready = true;
     }
 }
 
-Grabbers::Failure Grabbers::failureOf(Capture &failed, int kind)
+void Grabbers::askToStop(Capture &target)
 {
-    readOutput(failed);
-    const bool isVideo = kind == Video;
-    if (failed.process->error() == QProcess::FailedToStart) {
-        detail = failed.process->errorString();
+    if (!target.running || target.tool->stopRequested()) {
+        return;
+    }
+    if (target.ready && target.lastOutput.elapsed() > StallMsecs) {
+        problems << QStringLiteral("The %1 capture stopped taking anything %2 s before the end of the recording.")
+                        .arg(QLatin1String(target.userName))
+                        .arg(target.lastOutput.elapsed() / 1000);
+    }
+    trace() << "stopGrabber"
+            << ":" << target.userName;
+    target.tool->stop();
+}
+
+void Grabbers::captureEnded(Capture &ended, int how, int exitCode)
+{
+    readOutput(ended);
+    ended.running = false;
+    const auto end = ToolProcess::End(how);
+    ended.startFailed = end == ToolProcess::End::FailedToStart;
+    if (!ended.tool->stopRequested()) {
         traceError() << "captureFailed"
-                     << ":" << converter << detail;
+                     << ":" << ended.userName << ended.tool->errorLine();
+        if (lost == nullptr && !stopping) {
+            lost = &ended;
+            stopping = true;
+            // The other capture is kept: it finishes its file as on a normal stop.
+            askToStop(&ended == &video ? audio : video);
+        }
+    } else if (end != ToolProcess::End::Exited || exitCode != 0) {
+        problems << QStringLiteral("The %1 capture did not stop when asked and had to be ended; its last "
+                                   "moments may be missing.")
+                        .arg(QLatin1String(ended.userName));
+    }
+    settle();
+}
+
+void Grabbers::settle()
+{
+    if (video.running || audio.running) {
+        return;
+    }
+    if (lost == nullptr) {
+        emit stopped();
+        return;
+    }
+    const Capture &first = *lost;
+    lost = nullptr;
+    detail = causeOf(first);
+    if (!first.ready) {
+        Failure failure = failureOf(first);
+        // Without a display the sound server is often found missing first; the display is named first.
+        if (&first == &audio && !video.ready && failureOf(video) == Failure::NoDisplay) {
+            failure = Failure::NoDisplay;
+            detail = causeOf(video);
+        }
+        emit failed(failure, message(failure));
+        return;
+    }
+    const bool kept = hasContent(video.file) || hasContent(audio.file);
+    const Failure failure = &first == &video ? Failure::VideoCaptureFailed : Failure::AudioCaptureFailed;
+    if (!kept) {
+        emit failed(failure, message(failure) + QLatin1Char('\n') + detail);
+        return;
+    }
+    emit interrupted(
+        failure,
+        QStringLiteral("The %1 capture ended during the recording: %2").arg(QLatin1String(first.userName), detail));
+}
+
+Grabbers::Failure Grabbers::failureOf(const Capture &failed) const
+{
+    const bool isVideo = &failed == &video;
+    if (failed.startFailed) {
         return Failure::ConverterMissing;
     }
-    detail = lastLine(failed.tail);
-    traceError() << "captureFailed"
-                 << ":" << kind << detail;
     // The converter names its input when it cannot open it: the display or the sound server is out of reach.
-    if (failed.input.isEmpty() || failed.tail.contains((failed.input + QStringLiteral(": ")).toLocal8Bit())) {
+    if (failed.input.isEmpty()
+        || failed.tool->errorTail().contains((failed.input + QStringLiteral(": ")).toLocal8Bit())) {
         return isVideo ? Failure::NoDisplay : Failure::NoSoundServer;
     }
     return isVideo ? Failure::VideoCaptureFailed : Failure::AudioCaptureFailed;
 }
 
-void Grabbers::abandon(Capture &abandoned)
+QString Grabbers::causeOf(const Capture &failed) const
 {
-    if (abandoned.process == nullptr) {
-        return;
+    const QList<QByteArray> lines = linesOf(failed.tool->errorTail());
+    // The converter names its input when the input gives up, often after a progress report on the same line.
+    if (!failed.input.isEmpty() && !failed.startFailed) {
+        const QByteArray named = (failed.input + QStringLiteral(": ")).toLocal8Bit();
+        for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
+            if (const qsizetype at = line->indexOf(named); at >= 0) {
+                return QString::fromLocal8Bit(line->mid(at));
+            }
+        }
     }
-    abandoned.process->disconnect(this);
-    abandoned.process->kill();
-    abandoned.process->waitForFinished();
-    // This may run inside one of the process's own signals.
-    abandoned.process->deleteLater();
-    abandoned.process = nullptr;
-    abandoned.ready = false;
+    for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
+        if ((line->contains("rror") || line->contains("No space")) && !line->startsWith("Conversion failed")) {
+            return QString::fromLocal8Bit(*line);
+        }
+    }
+    return failed.tool->errorLine();
 }

@@ -2,16 +2,17 @@
 
 #include "CaptureFiles.h"
 
-#include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
-class QProcess;
+class ToolProcess;
 
 // The converter processes of one recording: the screen capture and the sound capture running side by
-// side, then the merge of their files. Stopping and merging block the calling thread, as the recorder
-// window expects; only the pause before the merge keeps the windows painting.
+// side, then the merge of their files. Nothing here waits: stopping and merging report through signals,
+// so the windows keep painting however long the converter takes.
 class Grabbers final : public QObject
 {
     Q_OBJECT
@@ -27,64 +28,80 @@ public:
 
     // The file names are fixed here, from tempDir and the current second.
     Grabbers(const QString &appDir, const QString &tempDir, QObject *parent = nullptr);
-    // Stops a running video capture, then a running audio capture.
+    // For captures already on disk that still wait for their merge.
+    Grabbers(const QString &appDir, const CaptureFiles &files, QObject *parent = nullptr);
     ~Grabbers() override;
 
     QString progName() const;
     CaptureFiles files() const;
 
-    // Starts both captures of the region (screen pixels). A capture that cannot run is reported through
-    // failed(), after which nothing is left running.
+    // Starts both captures of the region (screen pixels).
     void start(const QRect &region);
 
     // The two halves of start(): each replaces a capture of its kind still running and the file it wrote.
     void grabVideo(const QRect &region);
     void grabAudio();
 
-    // Asks the capture to quit and waits up to 30 s for it; kills it after that. Its file stays. Any
-    // kind other than Video or Audio, or a kind not running, does nothing.
-    void stopGrabber(int kind);
+    // Asks both captures to finish (the converter's "q", then harder); stopped() follows once both have
+    // ended, at once when none runs. The files stay.
+    void stop();
     bool isRunning(int kind) const;
     // The capture has opened its input and its file and takes frames from now on.
     bool isRecording(int kind) const;
 
-    // Joins the two capture files into the result file after a short pause in which windows still paint
-    // handled (the caller shows its busy window meanwhile). True when the converter succeeded and wrote a
-    // non-empty result.
-    bool mergeAudioVideo();
+    // Joins what the captures wrote into the result file, with no time limit; merged() follows. A recording
+    // with only one capture left is "joined" from that one alone.
+    void mergeAudioVideo();
 
-    // What the converter said last about the failure, for the log and the message.
+    // What the converter said last about a failure, in its own words.
     QString failureDetail() const;
+    // What went wrong at the end of captures that were stopped, for the user; empty when both ended well.
+    QStringList stopProblems() const;
 
     static QString message(Failure failure);
 
 signals:
-    // A capture ended on its own or could not be started; message says what the user is missing.
+    // A capture could not get going, or ended before anything worth keeping was recorded. Nothing runs
+    // any more.
     void failed(Grabbers::Failure failure, const QString &message);
+    // A capture ended on its own while recording. The other one has been stopped cleanly and both files
+    // are kept; message says which capture ended and why.
+    void interrupted(Grabbers::Failure failure, const QString &message);
+    void stopped();
+    void merged(bool ok);
 
 private:
     struct Capture
     {
-        QProcess *process = nullptr;
+        ToolProcess *tool = nullptr;
         const char *logName = "";
+        const char *userName = "";
         QString input;
-        // The end of the converter's output, kept only to recognise readiness and failures.
-        QByteArray tail;
+        QString file;
+        QElapsedTimer lastOutput;
+        bool running = false;
         bool ready = false;
-        bool stopping = false;
+        bool startFailed = false;
     };
 
     Capture *capture(int kind);
     const Capture *capture(int kind) const;
-    void launch(Capture &capture, const QStringList &arguments, int kind);
-    void captureEnded(int kind);
+    void launch(Capture &capture, const QStringList &arguments);
     void readOutput(Capture &capture);
-    Failure failureOf(Capture &capture, int kind);
-    void abandon(Capture &capture);
+    void captureEnded(Capture &capture, int how, int exitCode);
+    void askToStop(Capture &capture);
+    void settle();
+    Failure failureOf(const Capture &capture) const;
+    QString causeOf(const Capture &capture) const;
 
     QString converter;
     CaptureFiles paths;
     Capture video;
     Capture audio;
+    ToolProcess *merge;
+    // The capture that ended on its own first, if any.
+    Capture *lost = nullptr;
+    bool stopping = false;
     QString detail;
+    QStringList problems;
 };

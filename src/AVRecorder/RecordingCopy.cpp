@@ -35,7 +35,8 @@ bool needsConversion(const QString &source, const QString &targetExtension)
     return QFileInfo(source).suffix() != targetExtension;
 }
 
-Outcome copy(const QString &source, const QString &target, const QStringList &temporaries)
+Outcome copy(const QString &source, const QString &target, UserFileSave::Replace replace,
+             const QStringList &temporaries)
 {
     if (!hasRecording(source)) {
         return { Result::NoRecording, {} };
@@ -43,37 +44,34 @@ Outcome copy(const QString &source, const QString &target, const QStringList &te
     if (sameFile(source, target)) {
         return { Result::Copied, {} };
     }
-
-    const QString partial = target + QStringLiteral(".part");
-    QFile::remove(partial);
+    UserFileSave save(target, replace);
+    if (replace == UserFileSave::Replace::Refuse && UserFileSave::exists(target)) {
+        return failed(QStringLiteral("%1 already exists and is left as it is.").arg(QDir::toNativeSeparators(target)));
+    }
+    const QString work = save.workPath(QFileInfo(target).fileName());
+    if (work.isEmpty()) {
+        return failed(save.errorString());
+    }
     QFile in(source);
-    if (!in.copy(partial)) {
-        const QString reason = in.errorString();
-        QFile::remove(partial);
-        return failed(reason);
+    if (!in.copy(work)) {
+        return failed(in.errorString());
     }
-    if (QFile::exists(target)) {
-        QFile old(target);
-        if (!old.remove()) {
-            QFile::remove(partial);
-            return failed(old.errorString());
-        }
+    if (!save.commit(work)) {
+        return failed(save.errorString());
     }
-    QFile done(partial);
-    if (!done.rename(target)) {
-        const QString reason = done.errorString();
-        QFile::remove(partial);
-        return failed(reason);
-    }
+    removeTemporaries(temporaries, target);
+    return { Result::Copied, {} };
+}
 
+void removeTemporaries(const QStringList &temporaries, const QString &keep)
+{
     for (const QString &temporary : temporaries) {
-        if (!temporary.isEmpty() && QFile::exists(temporary) && !sameFile(temporary, target)
+        if (!temporary.isEmpty() && QFile::exists(temporary) && !sameFile(temporary, keep)
             && !QFile::remove(temporary)) {
             traceError() << "RecordingCopy"
                          << "cannot remove" << temporary;
         }
     }
-    return { Result::Copied, {} };
 }
 
 QString failureText(const QString &target, const QString &source, const QString &reason)

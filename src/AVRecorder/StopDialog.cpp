@@ -2,6 +2,7 @@
 
 #include "ui_StopDialog.h"
 
+#include <QCloseEvent>
 #include <QKeySequence>
 #include <QPainter>
 #include <QShortcut>
@@ -20,6 +21,7 @@ StopDialog::StopDialog(QWidget *parent)
     , dot(QStringLiteral(":/resources/resources/sphere.png"))
 {
     ui->setupUi(this);
+    setAttribute(Qt::WA_QuitOnClose, false);
     const int w = width();
     const int h = height();
     ui->pushButtonStop->move(w / 2 - ui->pushButtonStop->width() / 2, (h - h / 2) + h / 6);
@@ -80,6 +82,13 @@ void StopDialog::paintEvent(QPaintEvent *event)
 
 void StopDialog::closeEvent(QCloseEvent *event)
 {
+    // The recorder decides, after asking, whether the dialog goes.
+    event->ignore();
     emit closeStop();
-    QDialog::closeEvent(event);
+}
+
+void StopDialog::reject()
+{
+    // Escape would hide the dialog while the captures go on, and could end the program with it.
+    emit closeStop();
 }

@@ -23,6 +23,7 @@ public:
     ~StopDialog() override;
 
     Q_INVOKABLE void clickButtonStop();
+    void reject() override;
 
 public slots:
     // Moves the enlarged dot one place on, wrapping after the fifth, and repaints.
@@ -30,6 +31,7 @@ public slots:
 
 signals:
     void stop();
+    // Closed or Escape pressed; the dialog stays until the recorder hides it.
     void closeStop();
 
 protected:

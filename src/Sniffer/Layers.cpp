@@ -52,9 +52,6 @@ void Sniffer::showLayer(int layer)
     // A page of unknown length, or with a single format, keeps those rows hidden.
     options->lblDLLength->setVisible(downloadDetails && options->lblDLLength->text() != QStringLiteral("0:00"));
     options->listFormats->setVisible(downloadDetails && options->listFormats->count() > 0);
-    if (recorderSaveMode) {
-        options->inputTitle->setText(QStringLiteral("Screen_Capture_1"));
-    }
 
     const int navigationPage = LayerPlan::navigationPage(layer);
     if (navigation->stackedWidget->currentIndex() != navigationPage) {
@@ -99,6 +96,9 @@ void Sniffer::showPreviousPage()
     trace() << "showPreviousPage"
             << ":"
             << "OK";
+    if (recorderSaveMode && !discardRecording()) {
+        return;
+    }
     const int target
         = LayerPlan::previousLayer(layerHistory.value(layerHistory.size() - 1, LayerMain), recorderSaveMode);
     recorderSaveMode = false;

@@ -1,9 +1,12 @@
 #include "Sniffer.h"
 
 #include "DataFolder.h"
+#include "LeftoverRecording.h"
 #include "MessageIds.h"
 #include "Platform.h"
 #include "RecordingCopy.h"
+#include "RecordingName.h"
+#include "SaveTargets.h"
 #include "Trace.h"
 #include "ui_Options.h"
 
@@ -11,6 +14,41 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
+
+void Sniffer::initRecorder()
+{
+    connect(downloader.get(), &Downloader::doneExtractAudio, this, [this] {
+        // Runs after the completion box: the recording's conversion is saved, its captures can go.
+        if (!recordingTarget.isEmpty() && QFileInfo(recordingTarget).size() > 0) {
+            removeRecording();
+        }
+        recordingTarget.clear();
+    });
+    connect(downloader.get(), &Downloader::hasError, this, [this] { recordingTarget.clear(); });
+    offerUnsavedRecording();
+}
+
+void Sniffer::offerUnsavedRecording()
+{
+
+    auto *leftover
+        = new LeftoverRecording(QCoreApplication::applicationDirPath(), dataFolderPath(QStringLiteral("temp")), this);
+    connect(leftover, &LeftoverRecording::nothing, leftover, &QObject::deleteLater);
+    connect(leftover, &LeftoverRecording::found, this, [this, leftover](const CaptureFiles &files) {
+        leftover->deleteLater();
+        // Only onto the start page: a recording or download the user began meanwhile goes first.
+        if (recorder || recorderSaveMode || !isVisible() || layerHistory.value(layerHistory.size() - 1) != LayerMain) {
+            return;
+        }
+        trace() << "initRecorder"
+                << ":"
+                << "unsaved recording" << files.resultFile;
+        lastRecording = { files.audioFile, files.videoFile, files.resultFile, lastRecording.geometry };
+        postRecorderAV();
+    });
+    leftover->offer();
+}
 
 void Sniffer::runRecorderAV()
 {
@@ -55,6 +93,7 @@ void Sniffer::doneRecorderAV(const AVRecorder::ResultingData &recording)
 {
     lastRecording = recording;
     hasLastRecording = true;
+    recordingTarget.clear();
     trace() << "doneRecorderAV"
             << ":"
             << "path"
@@ -81,6 +120,8 @@ void Sniffer::postRecorderAV()
     options->btnDownloadVideo->setIcon(QIcon(QStringLiteral(":/btnVideoDL")));
     show();
     showLayer(LayerOptions);
+    options->inputTitle->setText(RecordingName::defaultName(SaveTargets::dialogFolder(
+        options->selectPath->currentText(), Platform::standardFolder(Platform::Folder::Documents))));
 }
 
 void Sniffer::closeRecorderAV()
@@ -124,9 +165,9 @@ void Sniffer::saveRecorderAV(const QString &source)
     trace() << "saveRecorderAV"
             << ":"
             << "Ok";
-    composeDownloadPath();
     const QString oldFile = QDir::toNativeSeparators(source);
-    const QString newFile = QDir::toNativeSeparators(downloadPath + QLatin1Char('.') + targetExtension);
+    // Exactly the name chosen in the save dialog.
+    const QString newFile = QDir::toNativeSeparators(chosenFilePath);
     trace() << "saveRecorderAV"
             << ":"
             << "oldFile"
@@ -149,13 +190,15 @@ void Sniffer::saveRecorderAV(const QString &source)
     if (RecordingCopy::needsConversion(oldFile, targetExtension)) {
         trace() << "Will convert";
         progressBarStart(800, true);
+        recordingTarget = newFile;
         downloader->formatConverting(oldFile, newFile, Downloader::FromRecorder, chosenReplace);
         return;
     }
 
     trace() << "Saving without any convertion";
-    const RecordingCopy::Outcome outcome = RecordingCopy::copy(
-        oldFile, newFile, { lastRecording.videoFile, lastRecording.audioFile, lastRecording.resultFile });
+    const RecordingCopy::Outcome outcome
+        = RecordingCopy::copy(oldFile, newFile, chosenReplace,
+                              { lastRecording.videoFile, lastRecording.audioFile, lastRecording.resultFile });
     if (outcome.result == RecordingCopy::Result::Copied) {
         trace() << "remove temp files";
         postDownload();
@@ -167,4 +210,35 @@ void Sniffer::saveRecorderAV(const QString &source)
     QMessageBox::critical(this, QStringLiteral("Processing error:"),
                           RecordingCopy::failureText(newFile, oldFile, outcome.reason), QMessageBox::Ok);
     setStyleSheet(style);
+}
+
+bool Sniffer::discardRecording()
+{
+    if (!RecordingCopy::hasRecording(lastRecording.resultFile)
+        && !RecordingCopy::hasRecording(lastRecording.audioFile)) {
+        return true;
+    }
+    const QString style = styleSheet();
+    setStyleSheet(QString());
+    QMessageBox box(QMessageBox::Question, QStringLiteral("AV Recorder"),
+                    QStringLiteral("Discard this recording? It has not been saved."), QMessageBox::NoButton, this);
+    QPushButton *drop = box.addButton(QStringLiteral("Discard"), QMessageBox::DestructiveRole);
+    drop->setObjectName(QStringLiteral("discardRecording"));
+    QPushButton *keep = box.addButton(QStringLiteral("Keep it"), QMessageBox::RejectRole);
+    box.setDefaultButton(keep);
+    box.setEscapeButton(keep);
+    box.exec();
+    setStyleSheet(style);
+    if (box.clickedButton() != drop) {
+        return false;
+    }
+    removeRecording();
+    return true;
+}
+
+void Sniffer::removeRecording()
+{
+    trace() << "removeRecording"
+            << ":" << lastRecording.resultFile;
+    RecordingCopy::removeTemporaries({ lastRecording.videoFile, lastRecording.audioFile, lastRecording.resultFile });
 }

@@ -78,6 +78,7 @@ void Sniffer::start()
     initClickHelp();
     initDownloader();
     showMainDialog();
+    initRecorder();
 }
 
 void Sniffer::initWidgets()

@@ -165,6 +165,10 @@ public slots:
     void postRecorderAV();
     // Saves the recording's result or audio file under the name and container chosen on the options page.
     void saveRecorderAV(const QString &source);
+    // Offers on the options page a recording that an earlier run left unsaved in the temporary folder.
+    void offerUnsavedRecording();
+    // Asks before a recording that was not saved is given up; true when it was discarded.
+    bool discardRecording();
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -208,6 +212,10 @@ private:
     QString selectSniffedSaveFile(const QString &type);
     void pressButtonIcon(QPushButton *button, const QString &resource);
     void retireRecorder();
+    // Removes the finished recording's temporary files once it was saved or given up.
+    void removeRecording();
+    // Watches the recording's conversion and offers a recording an earlier run left unsaved.
+    void initRecorder();
 
     std::unique_ptr<Ui::Sniffer> ui;
     std::unique_ptr<Ui::Navigation> navigation;
@@ -262,4 +270,6 @@ private:
     // The last finished recording; its region is offered again when the recorder is reopened.
     AVRecorder::ResultingData lastRecording;
     bool hasLastRecording = false;
+    // The conversion under way saves lastRecording to this file.
+    QString recordingTarget;
 };

@@ -1,4 +1,5 @@
 #include "Log.h"
+#include "QuitOnSignal.h"
 #include "Sniffer.h"
 #include "ToolProcess.h"
 
@@ -18,5 +19,6 @@ int main(int argc, char *argv[])
     QObject::connect(&app, &QApplication::focusChanged, &window, &Sniffer::focusChanged);
     // No converter or download may outlive the window; a capture still running finishes its file.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, &ToolProcess::stopAll);
+    QuitOnSignal::install();
     return QApplication::exec();
 }

@@ -20,21 +20,28 @@
 
 namespace {
 
-// Stands in for the converter: notes each start, writes the file it was given, and a capture runs until
-// it reads the "q" that stops it. The recorder's logic is under test here, not the recording.
+// Stands in for the converter: writes the file it was given, then notes the start, and a capture runs
+// until it reads the "q" that stops it. A merge writes part of its file and finishes it only once the test
+// lets it. The recorder's logic is under test here, not the recording.
 constexpr char FakeConverter[] = R"(#!/bin/sh
 dir=$(dirname "$0")
-echo "$@" >> "$dir/starts.log"
 for last; do :; done
 if [ -e "$dir/fail" ]; then
   : > "$last"
+  echo "$@" >> "$dir/starts.log"
   echo "Input/output error"
   exit 1
 fi
-echo data > "$last"
 case "$*" in
-*_res.mpg*) exit 0 ;;
+*_res.mpg*)
+  echo part > "$last"
+  echo "$@" >> "$dir/starts.log"
+  while [ -e "$dir/slow" ] && [ ! -e "$dir/finish" ]; do sleep 0.05; done
+  echo data >> "$last"
+  exit 0 ;;
 esac
+echo data > "$last"
+echo "$@" >> "$dir/starts.log"
 echo "Press [q] to stop"
 head -c 1 > /dev/null
 )";
@@ -63,7 +70,9 @@ private slots:
     void startingTwiceRecordsOnce_data();
     void startingTwiceRecordsOnce();
     void stopWithoutRecordingDoesNothing();
-    void closingStopDialogRemovesFiles();
+    void closingStopDialogAsks_data();
+    void closingStopDialogAsks();
+    void longMergeIsNotCut();
     void failedCaptureIsReported();
     void severalMonitorsAskFirst_data();
     void severalMonitorsAskFirst();
@@ -124,9 +133,9 @@ void tst_AVRecorder::negativeCoordinatesAreClamped_data()
                                     << QStringLiteral("crop=500:200:0:40");
     QTest::newRow("above screen") << QRect(10, -20, 500, 220) << QRect(10, 0, 500, 200)
                                   << QStringLiteral("crop=500:200:10:0");
-    // The rectangle shrinks below the minimum; the window, and so the crop, keeps 481 pixels.
+    // The rectangle shrinks below the window's minimum; only what was under the frame is recorded.
     QTest::newRow("above and left, below minimum")
-        << QRect(-50, -30, 500, 300) << QRect(0, 0, 450, 270) << QStringLiteral("crop=481:270:0:0");
+        << QRect(-50, -30, 500, 300) << QRect(0, 0, 450, 270) << QStringLiteral("crop=450:270:0:0");
 }
 
 void tst_AVRecorder::negativeCoordinatesAreClamped()
@@ -140,10 +149,10 @@ void tst_AVRecorder::negativeCoordinatesAreClamped()
     QCOMPARE(recorder->geometry(), placed);
     recorder->clickButtonStart();
     recorder->stop();
+    QTRY_COMPARE(done.size(), 1);
     const QStringList video = starts(QStringLiteral("video"));
     QCOMPARE(video.size(), 1);
     QVERIFY2(video.first().contains(crop + QLatin1Char(':')), qPrintable(video.first()));
-    QCOMPARE(done.size(), 1);
     QCOMPARE(done.first().first().value<AVRecorder::ResultingData>().geometry, recorded);
 }
 
@@ -176,9 +185,9 @@ void tst_AVRecorder::startingTwiceRecordsOnce()
     QVERIFY(stopDialog() != nullptr && stopDialog()->isVisible());
     QVERIFY(!recorder->isVisible());
 
-    // Stopping waits for the captures, so every start has been noted by then.
     recorder->stop();
     recorder->stop();
+    QTRY_COMPARE(done.size(), 1);
     QCOMPARE(starts(QStringLiteral("video")).size(), 1);
     QCOMPARE(starts(QStringLiteral("audio")).size(), 1);
     QCOMPARE(done.size(), 1);
@@ -202,27 +211,71 @@ void tst_AVRecorder::stopWithoutRecordingDoesNothing()
     QVERIFY(starts(QStringLiteral("video")).isEmpty());
 }
 
-void tst_AVRecorder::closingStopDialogRemovesFiles()
+void tst_AVRecorder::closingStopDialogAsks_data()
 {
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("byEscape");
+    QTest::addColumn<int>("kept");
+
+    QTest::newRow("keep") << QStringLiteral("keepRecording") << false << 3;
+    QTest::newRow("discard") << QStringLiteral("discardRecording") << false << 0;
+    QTest::newRow("go on") << QStringLiteral("goOnRecording") << false << 2;
+    QTest::newRow("Escape in the dialog, then go on") << QStringLiteral("goOnRecording") << true << 2;
+}
+
+void tst_AVRecorder::closingStopDialogAsks()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, byEscape);
+    QFETCH(int, kept);
+
     QSignalSpy done(recorder.get(), qOverload<AVRecorder::ResultingData>(&AVRecorder::done));
     QSignalSpy closed(recorder.get(), &AVRecorder::close);
+    QSignalSpy quit(qApp, &QGuiApplication::lastWindowClosed);
+    recorder->startRecorder();
+    recorder->clickButtonStart();
+    QTRY_COMPARE(starts(QStringLiteral("audio")).size() + starts(QStringLiteral("video")).size(), 2);
+
+    QString question;
+    answerNextModal([&question, answer](QWidget *modal) {
+        question = qobject_cast<QMessageBox *>(modal)->text();
+        modal->findChild<QPushButton *>(answer)->click();
+    });
+    if (byEscape) {
+        QTest::keyClick(stopDialog(), Qt::Key_Escape);
+    } else {
+        QVERIFY(!stopDialog()->close());
+    }
+    QVERIFY(!question.isEmpty());
+    if (answer == QStringLiteral("keepRecording")) {
+        QTRY_COMPARE(done.size(), 1);
+    } else if (answer == QStringLiteral("discardRecording")) {
+        QTRY_COMPARE(closed.size(), 1);
+    } else {
+        QVERIFY(stopDialog()->isVisible());
+        QVERIFY(recorder->findChild<Grabbers *>()->isRecording(Grabbers::Audio));
+    }
+    QCOMPARE(done.size() + closed.size(), kept == 2 ? 0 : 1);
+    QCOMPARE(QDir(home->path()).entryList({ QStringLiteral("*.mpg") }, QDir::Files).size(), kept);
+    QCOMPARE(quit.size(), 0);
+}
+
+// The merge takes as long as it takes, and the windows keep working meanwhile.
+void tst_AVRecorder::longMergeIsNotCut()
+{
+    QVERIFY(writeFile(appDir->filePath(QStringLiteral("slow")), {}));
+    QSignalSpy done(recorder.get(), qOverload<AVRecorder::ResultingData>(&AVRecorder::done));
     recorder->startRecorder();
     recorder->clickButtonStart();
     QTRY_COMPARE(starts(QStringLiteral("audio")).size(), 1);
+    recorder->stop();
+    QTRY_VERIFY(QFile::exists(appDir->filePath(QStringLiteral("starts.log")))
+                && readFile(appDir->filePath(QStringLiteral("starts.log"))).contains("_res.mpg"));
 
-    const QStringList files = QDir(home->path()).entryList({ QStringLiteral("*.mpg") }, QDir::Files);
-    QCOMPARE(files.size(), 2);
-    const QString base = QDir(home->path()).filePath(files.first().section(QLatin1Char('_'), 0, -2));
-    // A result left from an interrupted merge goes as well.
-    QFile result(base + QStringLiteral("_res.mpg"));
-    QVERIFY(result.open(QIODevice::WriteOnly));
-    result.close();
-
-    QVERIFY(stopDialog()->close());
-    QCOMPARE(closed.size(), 1);
-    QCOMPARE(done.size(), 0);
-    QVERIFY(!stopDialog()->isVisible());
-    QCOMPARE(QDir(home->path()).entryList({ QStringLiteral("*.mpg") }, QDir::Files), QStringList());
+    QVERIFY(writeFile(appDir->filePath(QStringLiteral("finish")), {}));
+    QTRY_COMPARE(done.size(), 1);
+    const auto data = done.first().first().value<AVRecorder::ResultingData>();
+    QCOMPARE(readFile(data.resultFile), QByteArray("part\ndata\n"));
 }
 
 void tst_AVRecorder::failedCaptureIsReported()

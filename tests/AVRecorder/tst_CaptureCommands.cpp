@@ -9,6 +9,8 @@ class tst_CaptureCommands final : public QObject
     Q_OBJECT
 
 private slots:
+    void visibleRegion_data();
+    void visibleRegion();
     void cropFilter_data();
     void cropFilter();
     void videoArguments_data();
@@ -19,6 +21,28 @@ private slots:
     void progName_data();
     void progName();
 };
+
+void tst_CaptureCommands::visibleRegion_data()
+{
+    QTest::addColumn<QRect>("frame");
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<QRect>("expected");
+    const QRect screen(0, 0, 1280, 1024);
+    QTest::newRow("past the right edge") << QRect(1000, 50, 481, 179) << screen << QRect(1000, 50, 280, 179);
+    QTest::newRow("past the bottom edge") << QRect(100, 900, 481, 179) << screen << QRect(100, 900, 481, 124);
+    QTest::newRow("past the left and top edges") << QRect(-50, -30, 481, 179) << screen << QRect(0, 0, 431, 149);
+    QTest::newRow("on a second screen, past its right edge")
+        << QRect(2400, 10, 481, 179) << QRect(1280, 0, 1280, 1024) << QRect(2400, 10, 160, 179);
+    QTest::newRow("off the screen") << QRect(1300, 10, 481, 179) << screen << QRect();
+}
+
+void tst_CaptureCommands::visibleRegion()
+{
+    QFETCH(QRect, frame);
+    QFETCH(QRect, screen);
+    QFETCH(QRect, expected);
+    QCOMPARE(CaptureCommands::visibleRegion(frame, screen), expected);
+}
 
 void tst_CaptureCommands::cropFilter_data()
 {

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+
 namespace {
 
 const QRect Region(10, 10, 320, 240);
@@ -52,6 +54,7 @@ private slots:
     void reportsWhatCannotBeReached_data();
     void reportsWhatCannotBeReached();
     void mergeWithoutCapturesFails();
+    void soundLostMidRecordingKeepsPicture();
 };
 
 void tst_Grabbers::recordsRegionWithSound()
@@ -80,18 +83,23 @@ void tst_Grabbers::recordsRegionWithSound()
     // Three seconds of picture from its first frame, however long the converter took to start.
     QTRY_VERIFY_WITH_TIMEOUT(grabbers.isRecording(Grabbers::Video), 20000);
     QTest::qWait(3000);
-    grabbers.stopGrabber(Grabbers::Video);
-    grabbers.stopGrabber(Grabbers::Audio);
+    QSignalSpy stopped(&grabbers, &Grabbers::stopped);
+    grabbers.stop();
+    QVERIFY(stopped.wait(20000));
     tone.kill();
     tone.waitForFinished();
 
     QVERIFY(failed.isEmpty());
+    QCOMPARE(grabbers.stopProblems(), QStringList());
     QVERIFY(!grabbers.isRunning(Grabbers::Video));
     QVERIFY(!grabbers.isRunning(Grabbers::Audio));
     QVERIFY(QFileInfo(files.videoFile).size() > 0);
     QVERIFY(QFileInfo(files.audioFile).size() > 0);
 
-    QVERIFY2(grabbers.mergeAudioVideo(), qPrintable(grabbers.failureDetail()));
+    QSignalSpy merged(&grabbers, &Grabbers::merged);
+    grabbers.mergeAudioVideo();
+    QVERIFY(merged.wait(60000));
+    QVERIFY2(merged.first().first().toBool(), qPrintable(grabbers.failureDetail()));
     QVERIFY(QFileInfo(files.videoFile).size() > 0);
     QVERIFY(QFileInfo(files.audioFile).size() > 0);
 
@@ -151,8 +159,38 @@ void tst_Grabbers::mergeWithoutCapturesFails()
     QTemporaryDir temp;
     Grabbers grabbers(QStringLiteral(CORVANE_TOOLS_DIR), temp.path());
 
-    QVERIFY(!grabbers.mergeAudioVideo());
+    QSignalSpy merged(&grabbers, &Grabbers::merged);
+    grabbers.mergeAudioVideo();
+    QVERIFY(merged.wait());
+    QVERIFY(!merged.first().first().toBool());
     QVERIFY(!grabbers.failureDetail().isEmpty());
+}
+
+// The sound server goes away while recording: the picture is stopped cleanly and kept, and the converter's
+// own words say what happened to the sound.
+void tst_Grabbers::soundLostMidRecordingKeepsPicture()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        QSKIP("needs an X display: run under scripts/with-display.sh");
+    }
+    auto sound = std::make_unique<SoundServer>();
+    if (!sound->error().isEmpty()) {
+        QSKIP(qPrintable(sound->error()));
+    }
+    QTemporaryDir temp;
+    Grabbers grabbers(QStringLiteral(CORVANE_TOOLS_DIR), temp.path());
+    QSignalSpy interrupted(&grabbers, &Grabbers::interrupted);
+    grabbers.start(Region);
+    QTRY_VERIFY_WITH_TIMEOUT(grabbers.isRecording(Grabbers::Video) && grabbers.isRecording(Grabbers::Audio), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(grabbers.files().audioFile).size() > 0, 20000);
+    sound.reset();
+
+    QVERIFY(interrupted.wait(20000));
+    QCOMPARE(interrupted.first().at(0).value<Grabbers::Failure>(), Grabbers::Failure::AudioCaptureFailed);
+    const QString message = interrupted.first().at(1).toString();
+    QVERIFY2(message.contains(QStringLiteral("Generic error in an external library")), qPrintable(message));
+    QCOMPARE(grabbers.stopProblems(), QStringList());
+    QVERIFY(MediaProbe::duration(grabbers.files().videoFile) > 0.0);
 }
 
 QTEST_GUILESS_MAIN(tst_Grabbers)

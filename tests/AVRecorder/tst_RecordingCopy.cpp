@@ -13,7 +13,8 @@ class tst_RecordingCopy final : public QObject
 
 private slots:
     void init();
-    void copyReplacesTargetAndRemovesTemporaries();
+    void copyReplacesOnlyWhenAgreed_data();
+    void copyReplacesOnlyWhenAgreed();
     void noRecordingKeepsEverything_data();
     void noRecordingKeepsEverything();
     void failedCopyKeepsRecordingAndTarget();
@@ -46,16 +47,26 @@ QStringList tst_RecordingCopy::temporaries() const
     return { video, audio, result };
 }
 
-void tst_RecordingCopy::copyReplacesTargetAndRemovesTemporaries()
+void tst_RecordingCopy::copyReplacesOnlyWhenAgreed_data()
 {
+    QTest::addColumn<bool>("agreed");
+    QTest::newRow("agreed") << true;
+    QTest::newRow("not asked") << false;
+}
+
+void tst_RecordingCopy::copyReplacesOnlyWhenAgreed()
+{
+    QFETCH(bool, agreed);
+    const auto replace = agreed ? UserFileSave::Replace::Agreed : UserFileSave::Replace::Refuse;
     const QString saved = target->filePath(QStringLiteral("Screen_Capture_1.mpg"));
     QVERIFY(writeFile(saved, "an older save"));
 
-    const RecordingCopy::Outcome outcome = RecordingCopy::copy(result, saved, temporaries());
-    QCOMPARE(outcome.result, RecordingCopy::Result::Copied);
-    QCOMPARE(readFile(saved), QByteArray(200 * 1024, 'r'));
-    QCOMPARE(QDir(temp->path()).entryList(QDir::Files), QStringList());
-    QCOMPARE(QDir(target->path()).entryList(QDir::Files), QStringList { QStringLiteral("Screen_Capture_1.mpg") });
+    const RecordingCopy::Outcome outcome = RecordingCopy::copy(result, saved, replace, temporaries());
+    QCOMPARE(outcome.result, agreed ? RecordingCopy::Result::Copied : RecordingCopy::Result::Failed);
+    QCOMPARE(readFile(saved), agreed ? QByteArray(200 * 1024, 'r') : QByteArray("an older save"));
+    QCOMPARE(QDir(temp->path()).entryList(QDir::Files).size(), agreed ? 0 : 3);
+    QCOMPARE(QDir(target->path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot | QDir::Dirs),
+             QStringList { QStringLiteral("Screen_Capture_1.mpg") });
 }
 
 void tst_RecordingCopy::noRecordingKeepsEverything_data()
@@ -71,7 +82,8 @@ void tst_RecordingCopy::noRecordingKeepsEverything()
     QVERIFY(empty ? writeFile(result, {}) : QFile::remove(result));
     const QString saved = target->filePath(QStringLiteral("Screen_Capture_1.mpg"));
 
-    QCOMPARE(RecordingCopy::copy(result, saved, temporaries()).result, RecordingCopy::Result::NoRecording);
+    QCOMPARE(RecordingCopy::copy(result, saved, UserFileSave::Replace::Agreed, temporaries()).result,
+             RecordingCopy::Result::NoRecording);
     QVERIFY(!QFile::exists(saved));
     QCOMPARE(readFile(video), QByteArray("picture"));
     QCOMPARE(readFile(audio), QByteArray("sound"));
@@ -86,7 +98,8 @@ void tst_RecordingCopy::failedCopyKeepsRecordingAndTarget()
     const QString saved = target->filePath(QStringLiteral("Screen_Capture_1.mpg"));
     QVERIFY(writeFile(saved, "an older save"));
 
-    const RecordingCopy::Outcome outcome = RecordingCopy::copy(result, saved, temporaries());
+    const RecordingCopy::Outcome outcome
+        = RecordingCopy::copy(result, saved, UserFileSave::Replace::Agreed, temporaries());
     QCOMPARE(outcome.result, RecordingCopy::Result::Failed);
     QVERIFY(!outcome.reason.isEmpty());
     QCOMPARE(readFile(saved), QByteArray("an older save"));

@@ -4,8 +4,10 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -50,6 +52,8 @@ private slots:
     void unsavedRecordingIsKept_data();
     void unsavedRecordingIsKept();
     void recorderErrorIsShown();
+    void unsavedRecordingIsOfferedAtStart_data();
+    void unsavedRecordingIsOfferedAtStart();
 
 private:
     std::unique_ptr<WindowFixture> fixture;
@@ -135,6 +139,46 @@ void tst_RecorderSave::recorderErrorIsShown()
     QCOMPARE(seen.title, QStringLiteral("AV Recorder"));
     QCOMPARE(seen.text, QStringLiteral("The capture stopped<hr>7"));
     QVERIFY(fixture->window().isVisible());
+}
+
+void tst_RecorderSave::unsavedRecordingIsOfferedAtStart_data()
+{
+    QTest::addColumn<bool>("save");
+    QTest::newRow("saved") << true;
+    QTest::newRow("discarded") << false;
+}
+
+// Captures a run left behind, as after the program was ended while recording: merged, offered, and gone
+// from the temporary folder once saved or discarded.
+void tst_RecorderSave::unsavedRecordingIsOfferedAtStart()
+{
+    QFETCH(bool, save);
+    const QString temp = fixture->home().dataFolder() + QStringLiteral("/temp/");
+    const QString stem = temp + QStringLiteral("0123456789abcdef0123456789abcdef");
+    QProcess converter;
+    converter.start(QCoreApplication::applicationDirPath() + QStringLiteral("/ffmpeg"),
+                    { "-loglevel", "error", "-f", "lavfi", "-i", "testsrc=d=1:s=64x48", "-y", stem + "_v.mpg", "-f",
+                      "lavfi", "-i", "sine=d=1", "-map", "1", "-y", stem + "_a.mpg" });
+    QVERIFY(converter.waitForFinished() && converter.exitCode() == 0);
+
+    fixture->window().offerUnsavedRecording();
+    QTRY_VERIFY_WITH_TIMEOUT(fixture->window().recorderSaveMode, 30000);
+    QVERIFY(QFileInfo(stem + QStringLiteral("_res.mpg")).size() > 0);
+
+    QTemporaryDir target;
+    if (save) {
+        Box seen;
+        answerSaveThenBox(target.filePath(QStringLiteral("Kept")), QStringLiteral("MPEG (*.mpg)"), seen);
+        fixture->find<QPushButton>(QStringLiteral("btnDownloadVideo"))->click();
+        QTRY_COMPARE(seen.text, QStringLiteral("Processing is completed"));
+        QVERIFY(QFileInfo(target.filePath(QStringLiteral("Kept.mpg"))).size() > 0);
+    } else {
+        answerNextModal(
+            [](QWidget *modal) { modal->findChild<QPushButton *>(QStringLiteral("discardRecording"))->click(); });
+        fixture->find<QPushButton>(QStringLiteral("btnBack"))->click();
+    }
+    QVERIFY(!fixture->window().recorderSaveMode);
+    QCOMPARE(QDir(temp).entryList({ QStringLiteral("*.mpg") }, QDir::Files), QStringList());
 }
 
 QTEST_MAIN(tst_RecorderSave)

@@ -137,8 +137,7 @@ void tst_Window::recordingOptions()
 {
     const WindowFixture fixture(updatedToday(testSettings));
     Sniffer &window = fixture.window();
-    window.recorderSaveMode = true;
-    window.showLayer(LayerOptions);
+    window.postRecorderAV();
     QCOMPARE(window.height(), 155);
     QCOMPARE(window.styleSheet(), QStringLiteral("background-color:#1d1d1e;"));
     QCOMPARE(fixture.find<QLineEdit>(QStringLiteral("inputTitle"))->text(), QStringLiteral("Screen_Capture_1"));
