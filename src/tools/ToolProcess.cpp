@@ -256,7 +256,7 @@ void ToolProcess::readStandardOutput()
 
 void ToolProcess::readError()
 {
-    if (process == nullptr) {
+    if (process == nullptr || options.output == Output::Merged) {
         return;
     }
     const QByteArray chunk = process->readAllStandardError();
