@@ -12,7 +12,7 @@ static_assert(int(Sniffer::Warning) == int(MessageBuilder::Kind::Warning)
               && int(Sniffer::Error) == int(MessageBuilder::Kind::Error)
               && int(Sniffer::DownloadError) == int(MessageBuilder::Kind::DownloadError));
 
-void Sniffer::showErrorMessage(int id, MessageKind kind)
+void Sniffer::showErrorMessage(int id, MessageKind kind, const QString &detail)
 {
     // The recorder-save mode's dark style would otherwise be inherited by the box.
     const QString style = styleSheet();
@@ -22,14 +22,18 @@ void Sniffer::showErrorMessage(int id, MessageKind kind)
         = MessageBuilder::build(settingsLists, id, static_cast<MessageBuilder::Kind>(kind), errorContext);
     if (message.critical) {
         traceError() << "showErrorMessage"
-                     << ":" << message.title << ":" << message.text;
+                     << ":" << message.title << ":" << message.text << detail;
     } else {
         trace() << "showErrorMessage"
-                << ":" << message.title << ":" << message.text;
+                << ":" << message.title << ":" << message.text << detail;
     }
 
-    QMessageBox box(message.critical ? QMessageBox::Critical : QMessageBox::Warning, message.title, message.boxText(),
-                    QMessageBox::Ok, this);
+    QString text = message.text;
+    if (!detail.isEmpty()) {
+        text += QStringLiteral("<br><br>") + detail.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+    }
+    QMessageBox box(message.critical ? QMessageBox::Critical : QMessageBox::Warning, message.title,
+                    text + message.footer, QMessageBox::Ok, this);
     box.exec();
     setStyleSheet(style);
 }
@@ -44,9 +48,9 @@ void Sniffer::showError(int id)
     showErrorMessage(id, Error);
 }
 
-void Sniffer::showDownloaderError(int id)
+void Sniffer::showDownloaderError(int id, const QString &detail)
 {
-    showErrorMessage(id, DownloadError);
+    showErrorMessage(id, DownloadError, detail);
 }
 
 UserFileSave::Replace Sniffer::confirmReplace(const QStringList &paths, bool &cancelled)
