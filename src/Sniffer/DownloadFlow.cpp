@@ -1,8 +1,8 @@
 #include "Sniffer.h"
 
 #include "FormatRows.h"
+#include "SaveName.h"
 #include "SaveTargets.h"
-#include "TitleCleaning.h"
 #include "Trace.h"
 #include "ui_Options.h"
 #include "ui_Progress.h"
@@ -144,8 +144,17 @@ void Sniffer::downloadAudio()
 void Sniffer::composeDownloadPath()
 {
     const QString title = options->inputTitle->text();
-    const QString name = title.isEmpty() ? QStringLiteral("default") : cleanTitle(title);
-    downloadPath = options->selectPath->currentText() + QLatin1Char('/') + name;
+    const QString name = title.isEmpty() ? QStringLiteral("default") : SaveName::clean(title);
+    downloadPath = QDir(options->selectPath->currentText()).filePath(name);
+}
+
+QString Sniffer::downloadKeptPath() const
+{
+    // Beside the chosen file, under the same name, in the container of the chosen format.
+    const QString stem
+        = targetExtension.isEmpty() ? chosenFilePath : chosenFilePath.chopped(targetExtension.size() + 1);
+    const QString extension = downloader->videoInfo().formats.value(chosenFormatCode()).extension;
+    return extension.isEmpty() ? stem : stem + QLatin1Char('.') + extension;
 }
 
 int Sniffer::chosenFormatCode() const
@@ -164,11 +173,12 @@ void Sniffer::runDownloader()
             << ":"
             << "OK";
     progressBarStart();
-    composeDownloadPath();
-    const int code = chosenFormatCode();
-    targetFilePath = downloadPath + QLatin1Char('.') + targetExtension;
-    downloadPath += QLatin1Char('.') + videoInfo().formats.value(code).extension;
-    downloader->requestFile(code, QDir::toNativeSeparators(downloadPath));
+    targetFilePath = chosenFilePath;
+    downloadPath = downloadKeptPath();
+    // Only a video save keeps the download, and only then did the question name it.
+    const UserFileSave::Replace keep
+        = downloadKind == SaveTargets::VideoKind ? chosenReplace : UserFileSave::Replace::Refuse;
+    downloader->requestFile(chosenFormatCode(), QDir::toNativeSeparators(downloadPath), keep);
 }
 
 void Sniffer::postFileRequest()
@@ -225,6 +235,17 @@ void Sniffer::postDownload()
 
 void Sniffer::onDownloaderError(Downloader::errors error)
 {
+    QString detail = downloader->lastToolMessage();
+    if (!downloader->keptDownload().isEmpty()) {
+        detail += QLatin1Char('\n')
+            + tr("The downloaded file is kept as %1.").arg(QDir::toNativeSeparators(downloader->keptDownload()));
+    }
+    // The update runs beside whatever the user does: it leaves its own page only.
+    if (error == Downloader::UpdateFailed && layerHistory.value(layerHistory.size() - 1) != LayerUpdate) {
+        setErrorContext("onDownloaderError");
+        showDownloaderError(int(error), detail.trimmed());
+        return;
+    }
     optionsDropped = true;
     stopDots();
     // A recording that could not be converted is still there: the user may try another container.
@@ -240,5 +261,5 @@ void Sniffer::onDownloaderError(Downloader::errors error)
                  << ":"
                  << "error" << int(error);
     setErrorContext("onDownloaderError");
-    showDownloaderError(int(error));
+    showDownloaderError(int(error), detail.trimmed());
 }

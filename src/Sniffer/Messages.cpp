@@ -1,9 +1,8 @@
 #include "Sniffer.h"
 
 #include "MessageBuilder.h"
-#include "Trace.h"
-
 #include "Program.h"
+#include "Trace.h"
 
 #include <QDir>
 #include <QMessageBox>
@@ -12,7 +11,7 @@ static_assert(int(Sniffer::Warning) == int(MessageBuilder::Kind::Warning)
               && int(Sniffer::Error) == int(MessageBuilder::Kind::Error)
               && int(Sniffer::DownloadError) == int(MessageBuilder::Kind::DownloadError));
 
-void Sniffer::showErrorMessage(int id, MessageKind kind)
+void Sniffer::showErrorMessage(int id, MessageKind kind, const QString &detail)
 {
     // The recorder-save mode's dark style would otherwise be inherited by the box.
     const QString style = styleSheet();
@@ -20,16 +19,19 @@ void Sniffer::showErrorMessage(int id, MessageKind kind)
 
     const MessageBuilder::Message message
         = MessageBuilder::build(settingsLists, id, static_cast<MessageBuilder::Kind>(kind), errorContext);
-    if (message.critical) {
-        traceError() << "showErrorMessage"
-                     << ":" << message.title << ":" << message.text;
-    } else {
-        trace() << "showErrorMessage"
-                << ":" << message.title << ":" << message.text;
+    QDebug line = message.critical ? traceError() : trace();
+    line << "showErrorMessage"
+         << ":" << message.title << ":" << message.text;
+    if (!detail.isEmpty()) {
+        line << detail;
     }
 
-    QMessageBox box(message.critical ? QMessageBox::Critical : QMessageBox::Warning, message.title, message.boxText(),
-                    QMessageBox::Ok, this);
+    QString text = message.text;
+    if (!detail.isEmpty()) {
+        text += QStringLiteral("<br><br>") + detail.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+    }
+    QMessageBox box(message.critical ? QMessageBox::Critical : QMessageBox::Warning, message.title,
+                    text + message.footer, QMessageBox::Ok, this);
     box.exec();
     setStyleSheet(style);
 }
@@ -44,9 +46,9 @@ void Sniffer::showError(int id)
     showErrorMessage(id, Error);
 }
 
-void Sniffer::showDownloaderError(int id)
+void Sniffer::showDownloaderError(int id, const QString &detail)
 {
-    showErrorMessage(id, DownloadError);
+    showErrorMessage(id, DownloadError, detail);
 }
 
 UserFileSave::Replace Sniffer::confirmReplace(const QStringList &paths, bool &cancelled)

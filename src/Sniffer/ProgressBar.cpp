@@ -1,8 +1,11 @@
 #include "Sniffer.h"
 
+#include "Program.h"
 #include "Trace.h"
 #include "ui_Progress.h"
 
+#include <QDir>
+#include <QMessageBox>
 #include <QRandomGenerator>
 #include <QTimer>
 
@@ -75,6 +78,11 @@ void Sniffer::stopLastProcess()
     stopDots();
     downloader->stop();
     showLayer(LayerMain);
+    if (!downloader->keptDownload().isEmpty()) {
+        QMessageBox::information(this, Program::name,
+                                 tr("The conversion was cancelled. The downloaded file is kept as %1.")
+                                     .arg(QDir::toNativeSeparators(downloader->keptDownload())));
+    }
 }
 
 void Sniffer::showPercents(float percent)

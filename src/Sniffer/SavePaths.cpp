@@ -1,11 +1,13 @@
 #include "Sniffer.h"
 
 #include "Platform.h"
+#include "SaveName.h"
 #include "SaveTargets.h"
 #include "Trace.h"
 #include "ui_Options.h"
 #include "ui_Settings.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QSettings>
 
@@ -73,6 +75,8 @@ bool Sniffer::selectSaveFile()
     // The filter first: set afterwards, it would replace whatever follows the name's last dot.
     dialog.setNameFilter(SaveTargets::filters(downloadKind, recorderSaveMode).join(QStringLiteral(";;")));
     dialog.selectFile(fileName);
+    // The dialog sees the name before its extension is added: the final names are checked below.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.setWindowFlags(dialog.windowFlags() | Qt::WindowStaysOnTopHint);
     const bool accepted = dialog.exec() == QDialog::Accepted;
 
@@ -84,12 +88,24 @@ bool Sniffer::selectSaveFile()
     }
     const SaveTargets::Target target
         = SaveTargets::chooseTarget(selected, folder, fileName, dialog.selectedNameFilter());
+    const QString baseName = SaveName::clean(target.baseName);
     targetExtension = target.extension;
     options->selectPath->insertItem(0, target.folder);
     options->selectPath->setCurrentIndex(0);
-    options->inputTitle->setText(target.baseName);
-    chosenFilePath = target.path;
-    return true;
+    options->inputTitle->setText(baseName);
+    chosenFilePath
+        = QDir(target.folder)
+              .filePath(target.extension.isEmpty() ? baseName
+                                                   : baseName + target.path.right(target.extension.size() + 1));
+
+    // A video download is kept beside the result under its own container's name: both may replace a file.
+    QStringList written { chosenFilePath };
+    if (downloadKind == SaveTargets::VideoKind && !recorderSaveMode) {
+        written.append(downloadKeptPath());
+    }
+    bool cancelled = false;
+    chosenReplace = confirmReplace(written, cancelled);
+    return !cancelled;
 }
 
 void Sniffer::saveDefaultFilePath()

@@ -60,10 +60,11 @@ public:
     void updateWindowTitle(const QString &version);
 
     // Shows the message box for an entry of the settings lists and returns when it is closed.
-    void showErrorMessage(int id, MessageKind kind);
+    // detail: the words of the tool or save behind the error, shown below the message.
+    void showErrorMessage(int id, MessageKind kind, const QString &detail = QString());
     void showWarning(int id);
     void showError(int id);
-    void showDownloaderError(int id);
+    void showDownloaderError(int id, const QString &detail = QString());
     // Asks once, naming every one of the files that exists, before a save replaces them. Agreed when the
     // user said yes; cancelled when the user said no (the save must not go on).
     UserFileSave::Replace confirmReplace(const QStringList &paths, bool &cancelled);
@@ -202,6 +203,7 @@ private:
     void clearFormatList();
     void showOptionsWhenComplete();
     void composeDownloadPath();
+    QString downloadKeptPath() const;
     int chosenFormatCode() const;
     QWidget *container(LayerPlan::Page page) const;
     void startEngines();
@@ -249,7 +251,7 @@ private:
     bool optionsDropped = false;
     // The format code of each row of the format list, in row order.
     QList<int> formatCodes;
-    // The tool's output file (folder, cleaned name, then the source container's extension) and the
+    // The name a download is kept under (the chosen name with the source container's extension) and the
     // conversion's target.
     QString downloadPath;
     QString targetFilePath;

@@ -32,6 +32,12 @@ void Sniffer::updateSniffer()
     trace() << "updateSniffer"
             << ":"
             << "OK";
+    // Replacing the tool under a running download could break it; the progress page stays as it is.
+    if (downloader->isBusy()) {
+        QMessageBox::information(this, Program::name,
+                                 tr("The site-download tool is busy. Update it once the download has finished."));
+        return;
+    }
     showLayer(LayerUpdate);
     downloader->checkUpdates();
 }
@@ -42,7 +48,10 @@ void Sniffer::postUpdateSniffer()
     settings().setValue(SettingsKeys::LastUpdateVersion, version);
     settings().sync();
     updateWindowTitle(version);
-    showLayer(LayerMain);
+    // The update leaves its own page only; the user may have gone on to another.
+    if (layerHistory.value(layerHistory.size() - 1) == LayerUpdate) {
+        showLayer(LayerMain);
+    }
     QStringList text { Program::name };
     if (version != QStringLiteral("last")) {
         text.append(version);

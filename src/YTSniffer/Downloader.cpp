@@ -7,22 +7,58 @@
 #include "ProgressChunk.h"
 #include "TitleCleaning.h"
 #include "ToolOutput.h"
+#include "ToolProcess.h"
 #include "Trace.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QTimer>
 #include <QUrl>
+
+using namespace std::chrono_literals;
 
 namespace {
 
 const QString noCertificateCheck = QStringLiteral("--no-check-certificate");
+// The download's name inside its work folder; the tool fills in the container it fetched.
+const QString downloadName = QStringLiteral("download");
 
-// How long stop() waits for a killed tool to let go of its files.
-constexpr int killWaitMs = 3000;
+// ffmpeg reports its progress on standard error about twice a second; minutes of silence mean it hangs.
+constexpr std::chrono::milliseconds converterSilence = 5min;
+
+bool samePath(const QString &a, const QString &b)
+{
+    return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
+}
+
+// The tool's finished file in its work folder: "download.<ext>", not a part, fragment or format piece.
+QString finishedDownload(const QString &folder)
+{
+    const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files | QDir::Hidden);
+    for (const QFileInfo &entry : entries) {
+        const QString suffix = entry.completeSuffix();
+        if (entry.baseName() == downloadName && !suffix.isEmpty() && !suffix.contains(QLatin1Char('.'))
+            && suffix != QLatin1String("part") && suffix != QLatin1String("ytdl")) {
+            return entry.absoluteFilePath();
+        }
+    }
+    return {};
+}
+
+// "Name (1).ext", "Name (2).ext", ...: the first that does not exist.
+QString freeName(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
+    const QString stem = path.chopped(suffix.size());
+    for (int number = 1;; ++number) {
+        const QString candidate = QStringLiteral("%1 (%2)%3").arg(stem).arg(number).arg(suffix);
+        if (!UserFileSave::exists(candidate)) {
+            return candidate;
+        }
+    }
+}
 
 } // namespace
 
@@ -35,16 +71,30 @@ Downloader::Downloader(const QString &folder, QObject *parent)
     , toolFolder(folder)
     , toolPath(ExternalTools::path(Platform::Tool::SiteDownloader, folder, Platform::currentOs(),
                                    Platform::isOlderThanNt52()))
+    , titleTool(makeTool(&Downloader::readTitle, &Downloader::gotTitle))
+    , formatsTool(makeTool(&Downloader::readFormats, &Downloader::gotFormats))
+    , fileTool(makeTool(&Downloader::readFile, &Downloader::gotFile))
+    , conversionTool(makeTool(&Downloader::readFormatConverting, &Downloader::doneFormatConverting))
+    , updateTool(makeTool(&Downloader::readUpdate, &Downloader::gotUpdate))
+    , testTool(makeTool(&Downloader::testRead, &Downloader::testResult))
 {
+    // Before the tools are stopped politely at quit: a converter asked to finish would end "successfully"
+    // with a cut-off file, which must never be saved.
+    if (QCoreApplication::instance() != nullptr) {
+        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, &Downloader::abandonAll);
+    }
     if (!QFileInfo(toolPath).isFile()) {
         traceError() << "Downloader"
                      << "tool missing" << toolPath;
-        QMetaObject::invokeMethod(
-            this, [this] { emit hasError(ToolMissing); }, Qt::QueuedConnection);
+        reportSoon(ToolMissing, QDir::toNativeSeparators(toolPath));
     }
 }
 
-Downloader::~Downloader() = default;
+Downloader::~Downloader()
+{
+    // The tools end before their work folders go.
+    abandonAll();
+}
 
 bool Downloader::setUrl(const QUrl *url)
 {
@@ -80,6 +130,21 @@ QString Downloader::updateText() const
     return updateResult;
 }
 
+QString Downloader::keptDownload() const
+{
+    return keptResult;
+}
+
+QString Downloader::lastToolMessage() const
+{
+    return lastMessage;
+}
+
+bool Downloader::isBusy() const
+{
+    return titleTool->isRunning() || formatsTool->isRunning() || fileTool->isRunning() || conversionTool->isRunning();
+}
+
 void Downloader::requestOptions()
 {
     trace() << "requestOptions"
@@ -98,24 +163,22 @@ void Downloader::requestTitle()
     trace() << "requestTitle"
             << "Get default title + duration";
     titleOutput.clear();
-    launch(titleProcess, toolPath,
-           { noCertificateCheck, QStringLiteral("--get-title"), QStringLiteral("--get-duration"), address },
-           &Downloader::readTitle, &Downloader::gotTitle, Watch::Silence);
+    startTool(titleTool, toolPath,
+              { noCertificateCheck, QStringLiteral("--get-title"), QStringLiteral("--get-duration"), address });
 }
 
 void Downloader::readTitle()
 {
-    titleOutput += titleProcess->readAllStandardOutput();
+    titleOutput += titleTool->readOutput();
 }
 
 void Downloader::gotTitle(int exitCode)
 {
-    retire(titleProcess);
     if (exitCode != 0) {
         traceError() << "gotTitle"
                      << "exitCode" << exitCode;
-        retire(formatsProcess);
-        emit hasError(TitleFailed);
+        formatsTool->abandon();
+        report(TitleFailed, wordsOf(titleTool));
         return;
     }
     const QStringList lines = toolLines(titleOutput);
@@ -132,23 +195,21 @@ void Downloader::requestFormats()
     trace() << "requestFormats"
             << "Detect available formats";
     formatsOutput.clear();
-    launch(formatsProcess, toolPath, { noCertificateCheck, QStringLiteral("--list-formats"), address },
-           &Downloader::readFormats, &Downloader::gotFormats, Watch::Silence);
+    startTool(formatsTool, toolPath, { noCertificateCheck, QStringLiteral("--list-formats"), address });
 }
 
 void Downloader::readFormats()
 {
-    formatsOutput += formatsProcess->readAllStandardOutput();
+    formatsOutput += formatsTool->readOutput();
 }
 
 void Downloader::gotFormats(int exitCode)
 {
-    retire(formatsProcess);
     if (exitCode != 0) {
         traceError() << "gotFormats"
                      << "exitCode" << exitCode;
-        retire(titleProcess);
-        emit hasError(FormatsFailed);
+        titleTool->abandon();
+        report(FormatsFailed, wordsOf(formatsTool));
         return;
     }
     info.formats = parseFormatListing(toolLines(formatsOutput));
@@ -158,23 +219,38 @@ void Downloader::gotFormats(int exitCode)
     emit haveFormats();
 }
 
-void Downloader::requestFile(int format, const QString &file)
+void Downloader::requestFile(int format, const QString &file, UserFileSave::Replace replace)
 {
-    partialFile = file + QLatin1String(".part");
-    QStringList arguments { noCertificateCheck, address, QStringLiteral("-o"), file };
+    trace() << "requestFile"
+            << "Download file" << file;
+    fileTool->abandon();
+    downloadedFile.clear();
+    keptResult.clear();
+    keptPath = file;
+    keptReplace = replace;
+    downloadSave = std::make_unique<UserFileSave>(file, replace);
+    const QString work = downloadSave->workFolder();
+    if (work.isEmpty()) {
+        reportSoon(FileFailed, downloadSave->errorString());
+        downloadSave.reset();
+        return;
+    }
+    // The tool always fetches into an empty folder: a file of the user's can never pass for the download.
+    // The folder goes in through --paths, which the tool does not read as a name template.
+    QStringList arguments { noCertificateCheck,        address,
+                            QStringLiteral("--paths"), work,
+                            QStringLiteral("-o"),      downloadName + QStringLiteral(".%(ext)s") };
     if (format > 0) {
         arguments << QStringLiteral("--format") << QString::number(format);
     }
-    trace() << "requestFile"
-            << "Download file";
     currentOperation = RequestFile;
-    launch(fileProcess, toolPath, arguments, &Downloader::readFile, &Downloader::gotFile, Watch::Silence);
+    startTool(fileTool, toolPath, arguments);
 }
 
 void Downloader::readFile()
 {
     // Chunks that pile up while the event loop is busy carry several lines: report each in turn.
-    const QList<float> percents = progressPercents(toolText(fileProcess->readAllStandardOutput()));
+    const QList<float> percents = progressPercents(toolText(fileTool->readOutput()));
     for (const float value : percents) {
         emit percent(value);
     }
@@ -182,58 +258,99 @@ void Downloader::readFile()
 
 void Downloader::gotFile(int exitCode)
 {
-    retire(fileProcess);
-    if (exitCode != 0) {
+    currentOperation = RequestNone;
+    const QString fetched = exitCode == 0 && downloadSave ? finishedDownload(downloadSave->workFolder()) : QString();
+    if (fetched.isEmpty()) {
         traceError() << "gotFile"
                      << "exitCode" << exitCode;
-        currentOperation = RequestNone;
-        QFile::remove(partialFile);
-        emit hasError(FileFailed);
+        const QString words = exitCode == 0 ? QStringLiteral("The tool wrote no file.") : wordsOf(fileTool);
+        downloadSave.reset();
+        report(FileFailed, words);
         return;
     }
+    downloadedFile = fetched;
+    // The kept name carries the container really fetched; a name the user was not asked about never
+    // replaces anything.
+    const QString extension = QFileInfo(fetched).suffix();
+    if (QFileInfo(keptPath).suffix() != extension) {
+        const QString expected = QLatin1Char('.') + QFileInfo(keptPath).suffix();
+        QString stem = keptPath;
+        if (keptPath.endsWith(expected)) {
+            stem.chop(expected.size());
+        }
+        keptPath = stem + QLatin1Char('.') + extension;
+        keptReplace = UserFileSave::Replace::Refuse;
+    }
     noteReceived(RequestFile);
-    currentOperation = RequestNone;
     trace() << "gotFile"
-            << ": OK";
+            << ": OK" << fetched;
     emit haveFile();
 }
 
 void Downloader::formatConverting(const QString &from, const QString &to, Downloader::FormatConvertingFrom mode,
                                   UserFileSave::Replace replace)
 {
-    conversionReplace = replace;
     trace() << "formatConverting"
             << ": OK" << from << to << mode;
-    if (QFileInfo(from).suffix() == QFileInfo(to).suffix()) {
-        if (QFileInfo(from).absoluteFilePath() != QFileInfo(to).absoluteFilePath()) {
-            // The user chose this name in the save dialog, so an existing file there is replaced.
-            if (QFileInfo::exists(to)) {
-                QFile::remove(to);
+    conversionTool->abandon();
+    conversionReplace = replace;
+    conversionMode = mode;
+    keptResult.clear();
+    const bool ownDownload = !downloadedFile.isEmpty() && downloadSave && samePath(from, downloadSave->finalPath());
+    const QString source = ownDownload ? downloadedFile : from;
+    targetSave = std::make_unique<UserFileSave>(to, replace);
+
+    if (QFileInfo(source).suffix() == QFileInfo(to).suffix()) {
+        bool saved = true;
+        if (ownDownload) {
+            saved = targetSave->commit(downloadedFile);
+            if (saved) {
+                downloadedFile.clear();
+                downloadSave.reset();
             }
-            if (!QFile::rename(from, to)) {
-                traceError() << "formatConverting"
-                             << "cannot move" << from << to;
-                emit hasError(ConversionFailed);
-                return;
-            }
+        } else if (!samePath(source, to)) {
+            // Someone else's file is copied, never moved: the source stays where it is.
+            const QString copy = targetSave->workPath(QFileInfo(to).fileName());
+            saved = !copy.isEmpty() && QFile::copy(source, copy) && targetSave->commit(copy);
         }
+        if (!saved) {
+            traceError() << "formatConverting"
+                         << "cannot save" << source << to;
+            const QString words = targetSave->errorString();
+            targetSave.reset();
+            if (ownDownload) {
+                keptResult = keepDownload();
+            }
+            report(ConversionFailed, words);
+            return;
+        }
+        targetSave.reset();
         emit doneExtractAudio();
         return;
     }
 
-    conversionMode = mode;
-    converterArguments = ::converterArguments(from, to);
+    const QString converted = targetSave->workPath(QStringLiteral("converted.") + QFileInfo(to).suffix());
+    if (converted.isEmpty()) {
+        const QString words = targetSave->errorString();
+        targetSave.reset();
+        if (ownDownload) {
+            keptResult = keepDownload();
+        }
+        reportSoon(ConversionFailed, words);
+        return;
+    }
+    // The converter writes into the empty work folder, so its "-y" never meets a file of the user's.
+    converterArguments = ::converterArguments(source, converted);
     const QString converter = converterPath();
     trace() << "formatConverting"
             << "binFFmpeg" << converter << "params" << converterArguments;
     currentOperation = RequestConversion;
-    launch(conversionProcess, converter, converterArguments, &Downloader::readFormatConverting,
-           &Downloader::doneFormatConverting, Watch::None);
+    startTool(conversionTool, converter, converterArguments);
 }
 
 void Downloader::readFormatConverting()
 {
-    trace() << "readFormatConverting" << toolText(conversionProcess->readAllStandardOutput());
+    trace() << "readFormatConverting" << toolText(conversionTool->readOutput());
 }
 
 void Downloader::doneFormatConverting(int exitCode)
@@ -241,30 +358,35 @@ void Downloader::doneFormatConverting(int exitCode)
     trace() << "doneFormatConverting"
             << ": OK"
             << "exitCode" << exitCode;
-    retire(conversionProcess);
     currentOperation = RequestNone;
-    if (exitCode != 0) {
+    const auto fail = [this, exitCode](errors error, const QString &words) {
         traceError() << "doneFormatConverting"
-                     << "exitCode" << exitCode;
-        emit hasError(ConversionFailed);
+                     << "exitCode" << exitCode << words;
+        targetSave.reset();
+        // The complete download is worth keeping: the user may convert it some other way.
+        keptResult = keepDownload();
+        report(error, words);
+    };
+    const QString converted = converterArguments.constLast();
+    if (exitCode != 0) {
+        fail(ConversionFailed, wordsOf(conversionTool));
         return;
     }
-    if (conversionMode == FromAudioDownload) {
-        if (!QFileInfo::exists(converterArguments.constLast())) {
-            traceError() << "doneFormatConverting"
-                         << "no audio file";
-            emit hasError(ConversionNoOutput);
-            return;
-        }
-        trace() << "doneFormatConverting"
-                << "file exists";
-        if (!QFile::remove(converterArguments.at(1))) {
-            traceError() << "doneFormatConverting"
-                         << "cannot remove"
-                         << "file" << converterArguments.at(1);
-            emit hasError(ConversionCannotRemoveSource);
-            return;
-        }
+    if (!QFileInfo::exists(converted)) {
+        fail(ConversionNoOutput, QString());
+        return;
+    }
+    if (!targetSave->commit(converted)) {
+        fail(ConversionFailed, targetSave->errorString());
+        return;
+    }
+    targetSave.reset();
+    // A video save keeps the download beside the result; an audio save needs it no longer.
+    if (conversionMode == FromVideoDownload) {
+        keepDownload();
+    } else {
+        downloadedFile.clear();
+        downloadSave.reset();
     }
     noteReceived(RequestConversion);
     trace() << "doneFormatConverting"
@@ -277,22 +399,20 @@ void Downloader::checkUpdates()
     trace() << "checkUpdates"
             << "Check for updates";
     updateOutput.clear();
-    launch(updateProcess, toolPath, { QStringLiteral("--update") }, &Downloader::readUpdate, &Downloader::gotUpdate,
-           Watch::Silence);
+    startTool(updateTool, toolPath, { QStringLiteral("--update") });
 }
 
 void Downloader::readUpdate()
 {
-    updateOutput += updateProcess->readAllStandardOutput();
+    updateOutput += updateTool->readOutput();
 }
 
 void Downloader::gotUpdate(int exitCode)
 {
-    retire(updateProcess);
     if (exitCode != 0) {
         traceError() << "gotUpdate"
                      << "exitCode" << exitCode;
-        emit hasError(UpdateFailed);
+        report(UpdateFailed, wordsOf(updateTool));
         return;
     }
     updateResult = toolText(updateOutput);
@@ -306,29 +426,27 @@ void Downloader::testIt(const QString &url, const QString &expectedTitle)
             << "Test default URL (get predefined title)";
     testExpectedTitle = expectedTitle;
     testOutput.clear();
-    launch(testProcess, toolPath, { noCertificateCheck, QStringLiteral("--get-title"), url }, &Downloader::testRead,
-           &Downloader::testResult, Watch::Silence);
+    startTool(testTool, toolPath, { noCertificateCheck, QStringLiteral("--get-title"), url });
 }
 
 void Downloader::testRead()
 {
-    testOutput += testProcess->readAllStandardOutput();
+    testOutput += testTool->readOutput();
 }
 
 void Downloader::testResult(int exitCode)
 {
-    retire(testProcess);
     if (exitCode != 0) {
         traceError() << "testResult"
                      << "exitCode" << exitCode;
-        emit hasError(TestRunFailed);
+        report(TestRunFailed, wordsOf(testTool));
         return;
     }
     const QString title = toolLines(testOutput).value(0);
     if (title != testExpectedTitle) {
         traceError() << "testResult"
                      << "title" << title << "expected" << testExpectedTitle;
-        emit hasError(TestTitleMismatch);
+        report(TestTitleMismatch, title);
         return;
     }
     trace() << "testResult"
@@ -340,121 +458,134 @@ void Downloader::stop()
 {
     trace() << "stop"
             << ": OK";
-    if (currentOperation != RequestConversion && currentOperation != RequestFile) {
-        return;
-    }
-    QProcess *&handle = currentOperation == RequestConversion ? conversionProcess : fileProcess;
-    if (handle != nullptr) {
-        QProcess *process = handle;
-        retire(handle);
-        // On Windows a file stays locked until its writer has gone.
-        process->waitForFinished(killWaitMs);
-    }
-    if (currentOperation == RequestConversion) {
-        QFile::remove(converterArguments.constLast());
-        // A recording is the user's only copy: only a download is removed with its conversion.
-        if (conversionMode != FromRecorder) {
-            QFile::remove(converterArguments.at(1));
-        }
-    } else {
-        QFile::remove(partialFile);
+    // A lookup the user left must not answer later over whatever page is shown by then.
+    titleTool->abandon();
+    formatsTool->abandon();
+    if (currentOperation == RequestFile) {
+        fileTool->abandon();
+        // Parts, fragments and the tool's own notes all lie in the work folder.
+        downloadSave.reset();
+    } else if (currentOperation == RequestConversion) {
+        conversionTool->abandon();
+        targetSave.reset();
+        keptResult = keepDownload();
     }
     currentOperation = RequestNone;
 }
 
-void Downloader::launch(QProcess *&handle, const QString &program, const QStringList &arguments, Reader reader,
-                        Finisher finisher, Watch watch)
+ToolProcess *Downloader::makeTool(Reader reader, Finisher finisher)
 {
-    retire(handle);
-    auto *process = new QProcess(this);
-    handle = process;
-    // Nobody reads standard error; the converter writes its progress there without pause.
-    process->setStandardErrorFile(QProcess::nullDevice());
-
-    // A tool that stays silent too long is taken for hung and ends as a failed run of its request.
-    QTimer *silence = nullptr;
-    if (watch == Watch::Silence) {
-        silence = new QTimer(process);
-        silence->setSingleShot(true);
-        silence->setInterval(stallTimeout);
-        connect(silence, &QTimer::timeout, this, [this, process, &handle, finisher] {
-            if (handle == process) {
-                traceError() << "launch"
-                             << "no answer from" << process->program();
-                retire(handle);
-                (this->*finisher)(-1);
-            }
-        });
-        silence->start();
-    }
-
-    connect(process, &QProcess::readyReadStandardOutput, this, [this, process, &handle, reader, silence] {
-        if (handle == process) {
-            if (silence != nullptr) {
-                silence->start();
-            }
-            (this->*reader)();
+    auto *tool = new ToolProcess(this);
+    connect(tool, &ToolProcess::outputReady, this, reader);
+    connect(tool, &ToolProcess::ended, this, [this, tool, finisher](ToolProcess::End how, int exitCode) {
+        switch (how) {
+        case ToolProcess::End::Exited:
+            (this->*finisher)(exitCode);
+            break;
+        case ToolProcess::End::Silent:
+            // A hung tool fails its request like a tool that gave up.
+            silentTool = tool;
+            (this->*finisher)(-1);
+            silentTool = nullptr;
+            break;
+        case ToolProcess::End::Crashed:
+        case ToolProcess::End::FailedToStart:
+            toolBroke(tool);
+            break;
         }
     });
-    connect(process, &QProcess::finished, this,
-            [this, process, &handle, reader, finisher](int exitCode, QProcess::ExitStatus status) {
-                if (handle != process) {
-                    return;
-                }
-                if (status == QProcess::CrashExit) {
-                    toolBroke(handle);
-                    return;
-                }
-                if (process->bytesAvailable() > 0) {
-                    (this->*reader)();
-                }
-                (this->*finisher)(exitCode);
-            });
-    connect(process, &QProcess::errorOccurred, this, [this, process, &handle](QProcess::ProcessError error) {
-        if (handle == process && error == QProcess::FailedToStart) {
-            toolBroke(handle);
-        }
-    });
-    trace() << "launch"
-            << "Start with arguments" << program << arguments;
-    process->setProgram(program);
-    process->setArguments(arguments);
-    process->start(QIODevice::ReadWrite);
+    return tool;
 }
 
-void Downloader::retire(QProcess *&handle)
+void Downloader::startTool(ToolProcess *tool, const QString &program, const QStringList &arguments)
 {
-    if (handle == nullptr) {
-        return;
+    keptResult.clear();
+    if (tool == titleTool || tool == formatsTool) {
+        optionsFailed = false;
     }
-    QProcess *process = handle;
-    handle = nullptr;
-    process->disconnect(this);
-    if (process->state() != QProcess::NotRunning) {
-        process->kill();
-    }
-    process->deleteLater();
+    ToolProcess::Options options;
+    options.output = ToolProcess::Output::StandardOutput;
+    options.silenceLimit = tool == conversionTool ? converterSilence : stallTimeout;
+    tool->start(program, arguments, options);
 }
 
-void Downloader::toolBroke(QProcess *&handle)
+void Downloader::toolBroke(ToolProcess *tool)
 {
-    traceError() << "toolBroke" << handle->program() << handle->errorString();
-    const bool ownsOperation = (&handle == &fileProcess && currentOperation == RequestFile)
-        || (&handle == &conversionProcess && currentOperation == RequestConversion);
-    const bool options = &handle == &titleProcess || &handle == &formatsProcess;
-    retire(handle);
-    // One report for the pair: the options page cannot be shown without either reply.
-    if (options) {
-        retire(titleProcess);
-        retire(formatsProcess);
-    }
-    if (ownsOperation) {
-        if (currentOperation == RequestFile) {
-            QFile::remove(partialFile);
+    traceError() << "toolBroke" << tool->program() << tool->errorLine();
+    // One report for the pair: the options page cannot be shown without either reply. Both may have
+    // failed to start before either was heard.
+    if (tool == titleTool || tool == formatsTool) {
+        if (optionsFailed) {
+            return;
         }
+        optionsFailed = true;
+        titleTool->abandon();
+        formatsTool->abandon();
+    }
+    if (tool == fileTool && currentOperation == RequestFile) {
+        downloadSave.reset();
+        currentOperation = RequestNone;
+    } else if (tool == conversionTool && currentOperation == RequestConversion) {
+        targetSave.reset();
+        keptResult = keepDownload();
         currentOperation = RequestNone;
     }
-    emit hasError(ToolNotStarted);
+    const QString words = tool->errorLine();
+    report(ToolNotStarted, words.isEmpty() ? QDir::toNativeSeparators(tool->program()) : words);
+}
+
+void Downloader::report(Downloader::errors error, const QString &words)
+{
+    lastMessage = words;
+    emit hasError(error);
+}
+
+void Downloader::reportSoon(Downloader::errors error, const QString &words)
+{
+    // The caller hears it from the event loop, after the call that caused it has returned.
+    QMetaObject::invokeMethod(
+        this, [this, error, words] { report(error, words); }, Qt::QueuedConnection);
+}
+
+QString Downloader::wordsOf(const ToolProcess *tool) const
+{
+    if (tool == silentTool) {
+        const auto limit = tool == conversionTool ? converterSilence : stallTimeout;
+        return QStringLiteral("%1 gave no sign of life for %2 s and was stopped.")
+            .arg(QFileInfo(tool->program()).fileName())
+            .arg(std::chrono::duration_cast<std::chrono::seconds>(limit).count());
+    }
+    return tool->errorLine();
+}
+
+void Downloader::abandonAll()
+{
+    for (ToolProcess *tool : { titleTool, formatsTool, fileTool, conversionTool, updateTool, testTool }) {
+        tool->abandon();
+    }
+    currentOperation = RequestNone;
+    targetSave.reset();
+    downloadSave.reset();
+    downloadedFile.clear();
+}
+
+QString Downloader::keepDownload()
+{
+    if (downloadedFile.isEmpty()) {
+        return {};
+    }
+    QString path = keptPath;
+    if (!UserFileSave(path, keptReplace).commit(downloadedFile)) {
+        // The name is taken by a file nobody agreed to replace: the download goes beside it.
+        path = freeName(keptPath);
+        if (!UserFileSave(path, UserFileSave::Replace::Refuse).commit(downloadedFile)) {
+            path.clear();
+        }
+    }
+    trace() << "keepDownload" << path;
+    downloadedFile.clear();
+    downloadSave.reset();
+    return path;
 }
 
 void Downloader::noteReceived(RequestKind kind)

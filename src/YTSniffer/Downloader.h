@@ -9,13 +9,16 @@
 #include <QStringList>
 
 #include <chrono>
+#include <memory>
 
-class QProcess;
 class QUrl;
+class ToolProcess;
 
-// Drives the site-download tool (title, formats, file, update, self-test) and the converter as child
-// processes, one process handle per request kind. Every request ends in exactly one signal: its success
-// signal or hasError(). Notifications of a process that a newer request of its kind replaced are ignored.
+// Drives the site-download tool (title, formats, file, update, self-test) and the converter, one tool
+// per request kind. Every request ends in exactly one signal: its success signal or hasError(). A newer
+// request of a kind abandons the older one, which then reports nothing.
+// A download lands in a private work folder and reaches a name the user sees only as a complete file:
+// converted into the chosen target, or kept beside it under its own name.
 class Downloader final : public QObject
 {
     Q_OBJECT
@@ -54,20 +57,32 @@ public:
 
     // Starts the title and the formats requests together, on an emptied record.
     void requestOptions();
-    void requestFile(int format, const QString &file);
+    // Downloads into a work folder. file is the name the download is kept under if it is kept (with the
+    // format's extension); replace says whether it may replace a file of that name.
+    void requestFile(int format, const QString &file, UserFileSave::Replace replace = UserFileSave::Replace::Refuse);
     // Converts from into to, the user's chosen file, which replaces an existing file only when the user
-    // agreed to it.
+    // agreed to it. When from names the download just made, that download is the source: a video save
+    // keeps it beside the result, an audio save drops it. Any other source is only read.
     void formatConverting(const QString &from, const QString &to, Downloader::FormatConvertingFrom mode,
                           UserFileSave::Replace replace);
     void checkUpdates();
     void testIt(const QString &url, const QString &expectedTitle);
-    // Cancels a running file download or conversion and removes what it left behind.
+    // Cancels the page lookup, a download or a conversion; nothing of theirs is reported afterwards.
+    // A cancelled download leaves nothing; a cancelled conversion leaves no target and keeps the
+    // complete download (see keptDownload()).
     void stop();
+    // A page lookup, download or conversion is running.
+    bool isBusy() const;
+
+    // Where the complete download was kept when its conversion was cancelled or failed; else empty.
+    QString keptDownload() const;
+    // The words of the tool, or of the save, behind the last hasError(); empty when there are none.
+    QString lastToolMessage() const;
 
     VideoInfo &videoInfo();
     const VideoInfo &videoInfo() const;
     // A site-download tool request that prints nothing for this long is ended as a failure of its
-    // request. The converter is never timed: it prints nothing while it works.
+    // request. The converter has no time limit; only a converter silent for minutes is taken for hung.
     void setStallTimeout(std::chrono::milliseconds timeout);
 
     // The output of the last successful update run.
@@ -104,12 +119,17 @@ public slots:
 private:
     using Reader = void (Downloader::*)();
     using Finisher = void (Downloader::*)(int);
-    enum class Watch { None, Silence };
 
-    void launch(QProcess *&handle, const QString &program, const QStringList &arguments, Reader reader,
-                Finisher finisher, Watch watch);
-    void retire(QProcess *&handle);
-    void toolBroke(QProcess *&handle);
+    ToolProcess *makeTool(Reader reader, Finisher finisher);
+    void startTool(ToolProcess *tool, const QString &program, const QStringList &arguments);
+    void toolBroke(ToolProcess *tool);
+    void report(Downloader::errors error, const QString &words);
+    void reportSoon(Downloader::errors error, const QString &words);
+    QString wordsOf(const ToolProcess *tool) const;
+    // Ends every tool at once and drops what they were writing; nothing of theirs is reported.
+    void abandonAll();
+    // Puts the held download under its kept name, or a free name beside it; returns where it went.
+    QString keepDownload();
     void noteReceived(RequestKind kind);
     QString converterPath() const;
 
@@ -119,7 +139,16 @@ private:
     QString toolFolder;
     QString toolPath;
     QString address;
-    QString partialFile;
+    std::unique_ptr<UserFileSave> downloadSave;
+    // The complete download inside downloadSave's work folder, and the name it is kept under.
+    QString downloadedFile;
+    QString keptPath;
+    UserFileSave::Replace keptReplace = UserFileSave::Replace::Refuse;
+    QString keptResult;
+    std::unique_ptr<UserFileSave> targetSave;
+    QString lastMessage;
+    const ToolProcess *silentTool = nullptr;
+    bool optionsFailed = false;
     QByteArray titleOutput;
     QByteArray formatsOutput;
     QByteArray updateOutput;
@@ -130,10 +159,10 @@ private:
     FormatConvertingFrom conversionMode = FromAudioDownload;
     UserFileSave::Replace conversionReplace = UserFileSave::Replace::Refuse;
 
-    QProcess *titleProcess = nullptr;
-    QProcess *formatsProcess = nullptr;
-    QProcess *fileProcess = nullptr;
-    QProcess *conversionProcess = nullptr;
-    QProcess *updateProcess = nullptr;
-    QProcess *testProcess = nullptr;
+    ToolProcess *titleTool;
+    ToolProcess *formatsTool;
+    ToolProcess *fileTool;
+    ToolProcess *conversionTool;
+    ToolProcess *updateTool;
+    ToolProcess *testTool;
 };

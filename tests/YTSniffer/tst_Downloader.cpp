@@ -116,6 +116,10 @@ private slots:
     void sameExtensionMoves_data();
     void sameExtensionMoves();
     void stopDuringSlowDownloadRemovesPart();
+    void existingFilesStayUntouched_data();
+    void existingFilesStayUntouched();
+    void conversionCutShort_data();
+    void conversionCutShort();
     void selfTest_data();
     void selfTest();
     void toolFailures_data();
@@ -274,8 +278,6 @@ void tst_Downloader::downloadAndConvert()
     downloader.requestFile(0, source);
     QTRY_COMPARE_WITH_TIMEOUT(files.count() + errors.count(), 1, toolWaitMs);
     QCOMPARE(files.count(), 1);
-    QVERIFY(QFileInfo(source).size() > 0);
-    QVERIFY(!QFile::exists(source + QStringLiteral(".part")));
     float highest = 0;
     for (const QList<QVariant> &arguments : percents) {
         highest = qMax(highest, arguments.at(0).toFloat());
@@ -330,9 +332,10 @@ void tst_Downloader::sameExtensionMoves()
     downloader.formatConverting(source, target, Downloader::FromVideoDownload, UserFileSave::Replace::Agreed);
     QCOMPARE(done.count(), moved ? 1 : 0);
     QCOMPARE(errors.count(), moved ? 0 : 1);
+    // The source is not this save's own download: it is copied, never moved.
+    QCOMPARE(readFile(source), QByteArray("new"));
     if (moved) {
         QCOMPARE(readFile(target), QByteArray("new"));
-        QVERIFY(!QFile::exists(source));
     } else {
         QCOMPARE(errors.at(0).at(0).value<Downloader::errors>(), Downloader::ConversionFailed);
         QCOMPARE(readFile(source), QByteArray("new"));
@@ -346,17 +349,108 @@ void tst_Downloader::stopDuringSlowDownloadRemovesPart()
     Downloader downloader;
     QSignalSpy errors(&downloader, &Downloader::hasError);
     QSignalSpy files(&downloader, &Downloader::haveFile);
+    QSignalSpy percents(&downloader, &Downloader::percent);
     QVERIFY(setUrl(downloader, url(QStringLiteral("clip.mp4?drip=500"))));
     downloader.requestFile(0, file);
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(file + QStringLiteral(".part")).size() > 0, toolWaitMs);
+    const auto everything
+        = [&out] { return QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); };
+    QTRY_VERIFY_WITH_TIMEOUT(!everything().isEmpty() && !percents.isEmpty(), toolWaitMs);
     downloader.stop();
-    QVERIFY(!QFile::exists(file + QStringLiteral(".part")));
+    QCOMPARE(everything(), QStringList());
     QTRY_VERIFY_WITH_TIMEOUT(childrenEnded(), toolWaitMs);
     QCoreApplication::processEvents();
-    QVERIFY(!QFile::exists(file + QStringLiteral(".part")));
-    QVERIFY(!QFile::exists(file));
+    QCOMPARE(everything(), QStringList());
     QCOMPARE(files.count(), 0);
     QCOMPARE(errors.count(), 0);
+}
+
+void tst_Downloader::existingFilesStayUntouched_data()
+{
+    QTest::addColumn<QString>("existing");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("saved");
+
+    QTest::newRow("audio beside the user's video of that name") << "Holiday.mp4"
+                                                                << "Holiday.mp3" << true;
+    QTest::newRow("target exists, not agreed") << "Trailer (1).mp3"
+                                               << "Trailer (1).mp3" << false;
+}
+
+void tst_Downloader::existingFilesStayUntouched()
+{
+    QFETCH(QString, existing);
+    QFETCH(QString, target);
+    QFETCH(bool, saved);
+
+    QTemporaryDir out;
+    QVERIFY(writeFile(out.filePath(existing), "mine"));
+    const QString kept = out.filePath(QFileInfo(target).completeBaseName() + QStringLiteral(".mp4"));
+    Downloader downloader;
+    QSignalSpy errors(&downloader, &Downloader::hasError);
+    QSignalSpy files(&downloader, &Downloader::haveFile);
+    QSignalSpy done(&downloader, &Downloader::doneExtractAudio);
+    QVERIFY(setUrl(downloader, url(QStringLiteral("clip.mp4"))));
+    downloader.requestFile(0, kept);
+    QTRY_COMPARE_WITH_TIMEOUT(files.count() + errors.count(), 1, toolWaitMs);
+    downloader.formatConverting(kept, out.filePath(target), Downloader::FromAudioDownload,
+                                UserFileSave::Replace::Refuse);
+    QTRY_COMPARE_WITH_TIMEOUT(done.count() + errors.count(), 1, toolWaitMs);
+
+    QCOMPARE(readFile(out.filePath(existing)), QByteArray("mine"));
+    QCOMPARE(done.count(), saved ? 1 : 0);
+    if (saved) {
+        QVERIFY(qAbs(probe(out.filePath(target)).duration - clipSeconds) <= 0.3);
+    } else {
+        QVERIFY2(downloader.lastToolMessage().contains(QStringLiteral("already exists")),
+                 qPrintable(downloader.lastToolMessage()));
+    }
+    QCOMPARE(QDir(out.path()).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+}
+
+void tst_Downloader::conversionCutShort_data()
+{
+    QTest::addColumn<bool>("cancelled");
+    QTest::addColumn<QStringList>("left");
+
+    QTest::newRow("cancelled: the download is kept") << true << QStringList { "Clip.mp4" };
+    QTest::newRow("program closing: nothing is left") << false << QStringList();
+}
+
+void tst_Downloader::conversionCutShort()
+{
+    QFETCH(bool, cancelled);
+
+    // A converter that has begun its output and takes its time.
+    QTemporaryDir tools;
+    QVERIFY(QFile::link(QCoreApplication::applicationDirPath() + QStringLiteral("/ytdl"),
+                        tools.filePath(QStringLiteral("ytdl"))));
+    QVERIFY(writeFile(tools.filePath(QStringLiteral("ffmpeg")),
+                      "#!/bin/sh\nfor last; do :; done\necho partial > \"$last\"\nexec sleep 600\n"));
+    QVERIFY(QFile::setPermissions(tools.filePath(QStringLiteral("ffmpeg")), QFile::ReadOwner | QFile::ExeOwner));
+
+    QTemporaryDir out;
+    const QString kept = out.filePath(QStringLiteral("Clip.mp4"));
+    auto downloader = std::make_unique<Downloader>(tools.path());
+    QSignalSpy files(downloader.get(), &Downloader::haveFile);
+    QVERIFY(setUrl(*downloader, url(QStringLiteral("clip.mp4"))));
+    downloader->requestFile(0, kept);
+    QTRY_COMPARE_WITH_TIMEOUT(files.count(), 1, toolWaitMs);
+    downloader->formatConverting(kept, out.filePath(QStringLiteral("Clip.mp3")), Downloader::FromAudioDownload,
+                                 UserFileSave::Replace::Refuse);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        downloader->isBusy()
+            && !QDir(out.path())
+                    .entryList({ QStringLiteral("*") }, QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot)
+                    .isEmpty(),
+        toolWaitMs);
+    if (cancelled) {
+        downloader->stop();
+        QCOMPARE(downloader->keptDownload(), kept);
+        QVERIFY(QFileInfo(kept).size() > 1000);
+    } else {
+        downloader.reset();
+    }
+    QTEST(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), "left");
 }
 
 void tst_Downloader::selfTest_data()
@@ -394,7 +488,7 @@ void tst_Downloader::toolFailures_data()
     // The other request of the pair answers later, after the failure has been reported.
     const QByteArray formatsFail = "case \"$*\" in *--list-formats*) exit 2;; esac\nsleep 1\necho Title";
     const QByteArray titleFails = "case \"$*\" in *--get-title*) exit 1;; esac\nsleep 1\necho '1 mp4 1x1 (best)'";
-    const QByteArray fileFails = "echo partial > \"$4.part\"\necho '[download]  50.0%'\nexit 1";
+    const QByteArray fileFails = "echo partial > \"$4/download.mp4.part\"\necho '[download]  50.0%'\nexit 1";
     const QByteArray hangs = "exec sleep 600";
     QTest::newRow("title fails") << titleFails << true << QStringLiteral("options") << Downloader::TitleFailed;
     QTest::newRow("formats fail") << formatsFail << true << QStringLiteral("options") << Downloader::FormatsFailed;
@@ -443,7 +537,7 @@ void tst_Downloader::toolFailures()
     QCoreApplication::processEvents();
     QCOMPARE(errors.count(), 1);
     QCOMPARE(successes, 0);
-    QVERIFY(!QFile::exists(file + QStringLiteral(".part")));
+    QCOMPARE(QDir(tools.path()).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
 
 void tst_Downloader::update_data()
