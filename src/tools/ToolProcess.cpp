@@ -120,7 +120,13 @@ void ToolProcess::start(const QString &program, const QStringList &arguments, co
         takeProcess()->deleteLater();
         // QProcess may say this from inside start(); the caller hears it from the event loop.
         QMetaObject::invokeMethod(
-            this, [this] { finish(End::FailedToStart, -1); }, Qt::QueuedConnection);
+            this,
+            [this, run = runs] {
+                if (run == runs) {
+                    finish(End::FailedToStart, -1);
+                }
+            },
+            Qt::QueuedConnection);
     });
 
     trace() << "ToolProcess"
@@ -168,6 +174,8 @@ void ToolProcess::escalate()
 
 void ToolProcess::abandon()
 {
+    // A failure to start that is still on its way belongs to the abandoned run.
+    ++runs;
     silence->stop();
     stopStep->stop();
     if (process == nullptr) {

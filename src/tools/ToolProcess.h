@@ -97,4 +97,6 @@ private:
     QByteArray pending;
     QByteArray tail;
     int stopStage = 0;
+    // Counts runs, so that a report queued for an abandoned run is dropped.
+    quint64 runs = 0;
 };
