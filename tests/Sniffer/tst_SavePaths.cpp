@@ -1,3 +1,4 @@
+#include "Files.h"
 #include "Platform.h"
 #include "UpdatedToday.h"
 #include "WindowFixture.h"
@@ -6,6 +7,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
@@ -61,6 +63,8 @@ private slots:
     void offeredContainers();
     void chosenFile_data();
     void chosenFile();
+    void existingFinalNameIsAskedAbout_data();
+    void existingFinalNameIsAskedAbout();
     void offeredName_data();
     void offeredName();
     void optionsFolderList_data();
@@ -227,6 +231,11 @@ void tst_SavePaths::chosenFile_data()
                                           << "mp4"
                                           << "clip.v1.mp4"
                                           << "clip.v1";
+    QTest::newRow("typed name kept") << 5 << "MP3 (*.mp3)"
+                                     << "Mr. Bean 1.5"
+                                     << "mp3"
+                                     << "Mr. Bean 1.5.mp3"
+                                     << "Mr. Bean 1.5";
     QTest::newRow("audio container") << 5 << "OGG (*.ogg)"
                                      << "song  "
                                      << "ogg"
@@ -257,6 +266,43 @@ void tst_SavePaths::chosenFile()
     QTEST(fixture.find<QLineEdit>(QStringLiteral("inputTitle"))->text(), "title");
     QCOMPARE(folders->currentIndex(), 0);
     QCOMPARE(folders->currentText(), target);
+}
+
+void tst_SavePaths::existingFinalNameIsAskedAbout_data()
+{
+    QTest::addColumn<bool>("agreed");
+    QTest::newRow("yes") << true;
+    QTest::newRow("no") << false;
+}
+
+void tst_SavePaths::existingFinalNameIsAskedAbout()
+{
+    QFETCH(bool, agreed);
+    WindowFixture fixture(updatedToday());
+    Sniffer &window = fixture.window();
+    window.downloadKind = 5;
+    const QString existing = QDir(fixture.home().path()).filePath(QStringLiteral("Trailer (1).mp3"));
+    QVERIFY(writeFile(existing, "eight seconds"));
+
+    QString question;
+    answerNextModal([&question, &existing, agreed](QWidget *modal) {
+        // The question comes once the dialog has closed, about the name with its extension.
+        answerNextModal([&question, agreed](QWidget *box) {
+            auto *message = qobject_cast<QMessageBox *>(box);
+            QVERIFY(message != nullptr);
+            question = message->text();
+            message->button(agreed ? QMessageBox::Yes : QMessageBox::No)->click();
+        });
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        QVERIFY(dialog != nullptr);
+        dialog->selectNameFilter(QStringLiteral("MP3 (*.mp3)"));
+        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(existing.chopped(4));
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    QCOMPARE(window.selectSaveFile(), agreed);
+    QVERIFY2(question.contains(QDir::toNativeSeparators(existing)), qPrintable(question));
+    QCOMPARE(window.chosenReplace, agreed ? UserFileSave::Replace::Agreed : UserFileSave::Replace::Refuse);
+    QCOMPARE(readFile(existing), QByteArray("eight seconds"));
 }
 
 void tst_SavePaths::offeredName_data()
