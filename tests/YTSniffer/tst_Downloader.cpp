@@ -69,22 +69,6 @@ Probe probe(const QString &file)
     return result;
 }
 
-// Every program this test started has ended and been collected, so none of them can report any more.
-bool childrenEnded()
-{
-    const QByteArray self = QByteArray::number(QCoreApplication::applicationPid());
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &entry : entries) {
-        // "pid (name) state ppid ...", where the name may hold spaces and parentheses.
-        const QByteArray stat = readFile(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
-        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields.at(1) == self) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // A stand-in for the site-download tool, for failures the real one cannot be made to produce.
 bool writeFakeTool(const QString &folder, const QByteArray &script, bool executable = true)
 {
