@@ -323,14 +323,17 @@ void tst_SiteDownload::secondAddressShowsOnlyItsOwnOptions()
 void tst_SiteDownload::cancelling_data()
 {
     QTest::addColumn<bool>("duringDownload");
-    QTest::newRow("while the page is read") << false;
-    QTest::newRow("while the file arrives") << true;
+    QTest::addColumn<bool>("updateFirst");
+    QTest::newRow("while the page is read") << false << false;
+    QTest::newRow("while the file arrives") << true << false;
+    QTest::newRow("after Ctrl+U in the download") << true << true;
 }
 
 // Cancel leads to the main page and stays there; a cancelled download leaves nothing behind.
 void tst_SiteDownload::cancelling()
 {
     QFETCH(bool, duringDownload);
+    QFETCH(bool, updateFirst);
     WindowFixture fixture(updatedToday(localSiteSettings()));
     Downloader &driver = fixture.window().siteDownloader();
     QSignalSpy titles(&driver, &Downloader::haveTitle);
@@ -347,6 +350,15 @@ void tst_SiteDownload::cancelling()
         });
         fixture.find<QPushButton>(QStringLiteral("btnDownloadVideo"))->click();
         QTRY_VERIFY_WITH_TIMEOUT(percents.count() > 1, toolTimeout);
+    }
+    if (updateFirst) {
+        // The update waits: the download's page and its Cancel stay.
+        QString shown;
+        answerBox(shown);
+        fixture.window().updateSniffer();
+        QVERIFY2(shown.contains(QStringLiteral("busy")), qPrintable(shown));
+        QVERIFY(fixture.find<QPushButton>(QStringLiteral("btnCloseProgress"))->isVisible());
+        QVERIFY(driver.isBusy());
     }
     fixture.find<QPushButton>(QStringLiteral("btnCloseProgress"))->click();
     QCOMPARE(fixture.window().height(), 60);
