@@ -1,5 +1,6 @@
 #include "Sniffer.h"
 
+#include "FormatListing.h"
 #include "FormatRows.h"
 #include "SaveName.h"
 #include "SaveTargets.h"
@@ -51,7 +52,13 @@ void Sniffer::postTitleRequest()
     trace() << "postTitleRequest"
             << ":"
             << "Title" << video.title << "Length" << video.duration;
-    options->lblTitle->setText(video.title);
+    // Only the first video of a page is fetched: the user is told so where the title shows.
+    options->lblTitle->setText(video.videoCount > 1
+                                   ? tr("First of %1 videos on this page: %2").arg(video.videoCount).arg(video.title)
+                                   : video.title);
+    options->lblTitle->setToolTip(
+        video.videoCount > 1 ? tr("This page holds %1 videos; only the first one is downloaded.").arg(video.videoCount)
+                             : QString());
     options->inputTitle->setText(video.title);
     options->lblDLLength->setText(video.duration);
     showOptionsWhenComplete();
@@ -60,7 +67,7 @@ void Sniffer::postTitleRequest()
 void Sniffer::clearFormatList()
 {
     options->listFormats->clear();
-    formatCodes.clear();
+    offeredFormats.clear();
 }
 
 void Sniffer::postFormatsRequest()
@@ -69,31 +76,28 @@ void Sniffer::postFormatsRequest()
             << ":"
             << "OK";
     clearFormatList();
-    const QHash<int, FormatEntry> &formats = videoInfo().formats;
-    if (formats.size() <= 1) {
-        const QList<int> codes = formats.keys();
-        const bool audioOnly = !codes.isEmpty() && formats.value(codes.constFirst()).extension == QStringLiteral("mp3");
-        options->btnDownloadAudio->setHidden(audioOnly);
-        options->btnDownloadVideo->setIcon(
-            QIcon(audioOnly ? QStringLiteral(":/btnAudioDL") : QStringLiteral(":/btnVideoDL")));
+    const VideoInfo &video = videoInfo();
+    // On a page of sound only, the one button left saves audio.
+    const bool audioOnly = video.audioOnly();
+    options->btnDownloadAudio->setHidden(audioOnly);
+    options->btnDownloadVideo->setIcon(
+        QIcon(audioOnly ? QStringLiteral(":/btnAudioDL") : QStringLiteral(":/btnVideoDL")));
+    offeredFormats = video.formats;
+    // A single format is offered without a list.
+    if (offeredFormats.size() <= 1) {
         showOptionsWhenComplete();
         return;
     }
 
-    const QList<FormatRows::Row> rows = FormatRows::rows(formats);
+    const QList<FormatRows::Row> rows = FormatRows::rows(offeredFormats);
     for (const FormatRows::Row &row : rows) {
         auto *item = new QListWidgetItem(QIcon(row.icon), row.text, options->listFormats);
         item->setSizeHint(QSize(120, 26));
-        formatCodes.append(row.code);
     }
     options->listFormats->setIconSize(QSize(87, 23));
-    options->listFormats->setCurrentRow(FormatRows::bestRow(formats, rows));
+    options->listFormats->setCurrentRow(FormatRows::preselectedRow(rows));
     options->listFormats->setMinimumHeight(27 * int(rows.size()));
     options->listFormats->setMaximumHeight(27 * int(rows.size()) + 10);
-    if (options->btnDownloadAudio->isHidden()) {
-        options->btnDownloadAudio->show();
-        options->btnDownloadVideo->setIcon(QIcon(QStringLiteral(":/btnVideoDL")));
-    }
     showOptionsWhenComplete();
 }
 
@@ -109,6 +113,10 @@ void Sniffer::downloadVideo()
     trace() << "downloadVideo"
             << ":"
             << "OK";
+    if (!recorderSaveMode && options->btnDownloadAudio->isHidden()) {
+        downloadAudio();
+        return;
+    }
     downloadKind = SaveTargets::VideoKind;
     if (!selectSaveFile()) {
         return;
@@ -153,18 +161,14 @@ QString Sniffer::downloadKeptPath() const
     // Beside the chosen file, under the same name, in the container of the chosen format.
     const QString stem
         = targetExtension.isEmpty() ? chosenFilePath : chosenFilePath.chopped(targetExtension.size() + 1);
-    const QString extension = downloader->videoInfo().formats.value(chosenFormatCode()).extension;
+    const QString extension = chosenFormat().extension;
     return extension.isEmpty() ? stem : stem + QLatin1Char('.') + extension;
 }
 
-int Sniffer::chosenFormatCode() const
+FormatEntry Sniffer::chosenFormat() const
 {
-    // A single format is offered without a list.
-    if (formatCodes.isEmpty()) {
-        const QHash<int, FormatEntry> &formats = downloader->videoInfo().formats;
-        return formats.size() == 1 ? formats.keys().constFirst() : 0;
-    }
-    return formatCodes.value(options->listFormats->currentRow(), 0);
+    return offeredFormats.size() == 1 ? offeredFormats.constFirst()
+                                      : offeredFormats.value(options->listFormats->currentRow());
 }
 
 void Sniffer::runDownloader()
@@ -178,7 +182,8 @@ void Sniffer::runDownloader()
     // Only a video save keeps the download, and only then did the question name it.
     const UserFileSave::Replace keep
         = downloadKind == SaveTargets::VideoKind ? chosenReplace : UserFileSave::Replace::Refuse;
-    downloader->requestFile(chosenFormatCode(), QDir::toNativeSeparators(downloadPath), keep);
+    downloader->requestFile(formatSelector(chosenFormat(), downloadKind == SaveTargets::AudioKind),
+                            QDir::toNativeSeparators(downloadPath), keep);
 }
 
 void Sniffer::postFileRequest()

@@ -204,7 +204,7 @@ private:
     void showOptionsWhenComplete();
     void composeDownloadPath();
     QString downloadKeptPath() const;
-    int chosenFormatCode() const;
+    FormatEntry chosenFormat() const;
     QWidget *container(LayerPlan::Page page) const;
     void startEngines();
     void refreshOldSnifferList();
@@ -249,8 +249,8 @@ private:
     ProgressAnimation::Dots dots;
     // Set when the lookup of the current address failed or was cancelled: its late replies are dropped.
     bool optionsDropped = false;
-    // The format code of each row of the format list, in row order.
-    QList<int> formatCodes;
+    // The formats offered, in the format list's row order; a single one is offered without a list.
+    QList<FormatEntry> offeredFormats;
     // The name a download is kept under (the chosen name with the source container's extension) and the
     // conversion's target.
     QString downloadPath;

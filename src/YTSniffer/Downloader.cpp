@@ -20,7 +20,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const QString noCertificateCheck = QStringLiteral("--no-check-certificate");
 // The download's name inside its work folder; the tool fills in the container it fetched.
 const QString downloadName = QStringLiteral("download");
 
@@ -71,8 +70,7 @@ Downloader::Downloader(const QString &folder, QObject *parent)
     , toolFolder(folder)
     , toolPath(ExternalTools::path(Platform::Tool::SiteDownloader, folder, Platform::currentOs(),
                                    Platform::isOlderThanNt52()))
-    , titleTool(makeTool(&Downloader::readTitle, &Downloader::gotTitle))
-    , formatsTool(makeTool(&Downloader::readFormats, &Downloader::gotFormats))
+    , pageTool(makeTool(&Downloader::readPage, &Downloader::gotPage))
     , fileTool(makeTool(&Downloader::readFile, &Downloader::gotFile))
     , conversionTool(makeTool(&Downloader::readFormatConverting, &Downloader::doneFormatConverting))
     , updateTool(makeTool(&Downloader::readUpdate, &Downloader::gotUpdate))
@@ -142,7 +140,7 @@ QString Downloader::lastToolMessage() const
 
 bool Downloader::isBusy() const
 {
-    return titleTool->isRunning() || formatsTool->isRunning() || fileTool->isRunning() || conversionTool->isRunning();
+    return pageTool->isRunning() || fileTool->isRunning() || conversionTool->isRunning();
 }
 
 void Downloader::requestOptions()
@@ -153,76 +151,59 @@ void Downloader::requestOptions()
     info.received.clear();
     info.title.clear();
     info.duration.clear();
+    info.videoCount = 1;
     info.formats.clear();
-    requestTitle();
-    requestFormats();
+    requestPage();
 }
 
-void Downloader::requestTitle()
+void Downloader::requestPage()
 {
-    trace() << "requestTitle"
-            << "Get default title + duration";
-    titleOutput.clear();
-    startTool(titleTool, toolPath,
-              { noCertificateCheck, QStringLiteral("--get-title"), QStringLiteral("--get-duration"), address });
+    trace() << "requestPage"
+            << "Get title, duration and formats";
+    pageOutput.clear();
+    // Only the first video of a page is offered; its count still comes with it.
+    startTool(pageTool, toolPath,
+              Platform::siteToolEncoding(Platform::currentOs())
+                  + QStringList { QStringLiteral("--dump-single-json"), QStringLiteral("--playlist-items"),
+                                  QStringLiteral("1"), address });
 }
 
-void Downloader::readTitle()
+void Downloader::readPage()
 {
-    titleOutput += titleTool->readOutput();
+    pageOutput += pageTool->readOutput();
 }
 
-void Downloader::gotTitle(int exitCode)
+void Downloader::gotPage(int exitCode)
 {
     if (exitCode != 0) {
-        traceError() << "gotTitle"
+        traceError() << "gotPage"
                      << "exitCode" << exitCode;
-        formatsTool->abandon();
-        report(TitleFailed, wordsOf(titleTool));
+        report(TitleFailed, wordsOf(pageTool));
         return;
     }
-    const QStringList lines = toolLines(titleOutput);
-    info.title = cleanTitle(lines.value(0, QStringLiteral("default")));
-    info.duration = lines.value(1, QStringLiteral("0:00"));
-    trace() << "gotTitle"
-            << ": OK" << info.title << info.duration;
+    const std::optional<FormatListing> listing = parseFormatListing(pageOutput);
+    if (!listing) {
+        traceError() << "gotPage"
+                     << "unreadable answer" << pageOutput.left(200);
+        report(FormatsFailed, QStringLiteral("The site-download tool's answer could not be read."));
+        return;
+    }
+    info.title = cleanTitle(listing->title.isEmpty() ? QStringLiteral("default") : listing->title);
+    info.duration = listing->duration.isEmpty() ? QStringLiteral("0:00") : listing->duration;
+    info.videoCount = listing->videoCount;
+    info.formats = listing->formats;
+    trace() << "gotPage"
+            << ": OK" << info.title << info.duration << info.videoCount << info.formats.size();
     noteReceived(RequestTitle);
     emit haveTitle();
-}
-
-void Downloader::requestFormats()
-{
-    trace() << "requestFormats"
-            << "Detect available formats";
-    formatsOutput.clear();
-    startTool(formatsTool, toolPath, { noCertificateCheck, QStringLiteral("--list-formats"), address });
-}
-
-void Downloader::readFormats()
-{
-    formatsOutput += formatsTool->readOutput();
-}
-
-void Downloader::gotFormats(int exitCode)
-{
-    if (exitCode != 0) {
-        traceError() << "gotFormats"
-                     << "exitCode" << exitCode;
-        titleTool->abandon();
-        report(FormatsFailed, wordsOf(formatsTool));
-        return;
-    }
-    info.formats = parseFormatListing(toolLines(formatsOutput));
-    trace() << "gotFormats"
-            << ": OK" << info.formats.size();
     noteReceived(RequestFormats);
     emit haveFormats();
 }
 
-void Downloader::requestFile(int format, const QString &file, UserFileSave::Replace replace)
+void Downloader::requestFile(const QString &format, const QString &file, UserFileSave::Replace replace)
 {
     trace() << "requestFile"
-            << "Download file" << file;
+            << "Download file" << format << file;
     fileTool->abandon();
     downloadedFile.clear();
     keptResult.clear();
@@ -236,13 +217,20 @@ void Downloader::requestFile(int format, const QString &file, UserFileSave::Repl
         return;
     }
     // The tool always fetches into an empty folder: a file of the user's can never pass for the download.
-    // The folder goes in through --paths, which the tool does not read as a name template.
-    QStringList arguments { noCertificateCheck,        address,
-                            QStringLiteral("--paths"), work,
-                            QStringLiteral("-o"),      downloadName + QStringLiteral(".%(ext)s") };
-    if (format > 0) {
-        arguments << QStringLiteral("--format") << QString::number(format);
-    }
+    // The folder goes in through --paths, which the tool does not read as a name template. Formats that
+    // are fetched apart are joined by the program's own converter.
+    const QStringList arguments = Platform::siteToolEncoding(Platform::currentOs())
+        + QStringList { address,
+                        QStringLiteral("--paths"),
+                        work,
+                        QStringLiteral("-o"),
+                        downloadName + QStringLiteral(".%(ext)s"),
+                        QStringLiteral("--playlist-items"),
+                        QStringLiteral("1"),
+                        QStringLiteral("--ffmpeg-location"),
+                        converterPath(),
+                        QStringLiteral("--format"),
+                        format };
     currentOperation = RequestFile;
     startTool(fileTool, toolPath, arguments);
 }
@@ -426,7 +414,8 @@ void Downloader::testIt(const QString &url, const QString &expectedTitle)
             << "Test default URL (get predefined title)";
     testExpectedTitle = expectedTitle;
     testOutput.clear();
-    startTool(testTool, toolPath, { noCertificateCheck, QStringLiteral("--get-title"), url });
+    startTool(testTool, toolPath,
+              Platform::siteToolEncoding(Platform::currentOs()) + QStringList { QStringLiteral("--get-title"), url });
 }
 
 void Downloader::testRead()
@@ -459,8 +448,7 @@ void Downloader::stop()
     trace() << "stop"
             << ": OK";
     // A lookup the user left must not answer later over whatever page is shown by then.
-    titleTool->abandon();
-    formatsTool->abandon();
+    pageTool->abandon();
     if (currentOperation == RequestFile) {
         fileTool->abandon();
         // Parts, fragments and the tool's own notes all lie in the work folder.
@@ -500,9 +488,6 @@ ToolProcess *Downloader::makeTool(Reader reader, Finisher finisher)
 void Downloader::startTool(ToolProcess *tool, const QString &program, const QStringList &arguments)
 {
     keptResult.clear();
-    if (tool == titleTool || tool == formatsTool) {
-        optionsFailed = false;
-    }
     ToolProcess::Options options;
     options.output = ToolProcess::Output::StandardOutput;
     options.silenceLimit = tool == conversionTool ? converterSilence : stallTimeout;
@@ -512,16 +497,6 @@ void Downloader::startTool(ToolProcess *tool, const QString &program, const QStr
 void Downloader::toolBroke(ToolProcess *tool)
 {
     traceError() << "toolBroke" << tool->program() << tool->errorLine();
-    // One report for the pair: the options page cannot be shown without either reply. Both may have
-    // failed to start before either was heard.
-    if (tool == titleTool || tool == formatsTool) {
-        if (optionsFailed) {
-            return;
-        }
-        optionsFailed = true;
-        titleTool->abandon();
-        formatsTool->abandon();
-    }
     if (tool == fileTool && currentOperation == RequestFile) {
         downloadSave.reset();
         currentOperation = RequestNone;
@@ -560,7 +535,7 @@ QString Downloader::wordsOf(const ToolProcess *tool) const
 
 void Downloader::abandonAll()
 {
-    for (ToolProcess *tool : { titleTool, formatsTool, fileTool, conversionTool, updateTool, testTool }) {
+    for (ToolProcess *tool : { pageTool, fileTool, conversionTool, updateTool, testTool }) {
         tool->abandon();
     }
     currentOperation = RequestNone;

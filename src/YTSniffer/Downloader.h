@@ -14,7 +14,7 @@
 class QUrl;
 class ToolProcess;
 
-// Drives the site-download tool (title, formats, file, update, self-test) and the converter, one tool
+// Drives the site-download tool (page, file, update, self-test) and the converter, one tool
 // per request kind. Every request ends in exactly one signal: its success signal or hasError(). A newer
 // request of a kind abandons the older one, which then reports nothing.
 // A download lands in a private work folder and reaches a name the user sees only as a complete file:
@@ -55,11 +55,13 @@ public:
     bool setUrl(const QUrl *url);
     QString url() const;
 
-    // Starts the title and the formats requests together, on an emptied record.
+    // Reads the page once, on an emptied record: its title, length and formats arrive together.
     void requestOptions();
-    // Downloads into a work folder. file is the name the download is kept under if it is kept (with the
-    // format's extension); replace says whether it may replace a file of that name.
-    void requestFile(int format, const QString &file, UserFileSave::Replace replace = UserFileSave::Replace::Refuse);
+    // Downloads the page's first video into a work folder. format is what the tool is asked for (a format
+    // id or selector, see formatSelector()); file is the name the download is kept under if it is kept
+    // (with the format's extension); replace says whether it may replace a file of that name.
+    void requestFile(const QString &format, const QString &file,
+                     UserFileSave::Replace replace = UserFileSave::Replace::Refuse);
     // Converts from into to, the user's chosen file, which replaces an existing file only when the user
     // agreed to it. When from names the download just made, that download is the source: a video save
     // keeps it beside the result, an audio save drops it. Any other source is only read.
@@ -101,12 +103,9 @@ signals:
     void snifferUpdated();
 
 public slots:
-    void requestTitle();
-    void readTitle();
-    void gotTitle(int exitCode);
-    void requestFormats();
-    void readFormats();
-    void gotFormats(int exitCode);
+    void requestPage();
+    void readPage();
+    void gotPage(int exitCode);
     void readFile();
     void gotFile(int exitCode);
     void readUpdate();
@@ -148,9 +147,7 @@ private:
     std::unique_ptr<UserFileSave> targetSave;
     QString lastMessage;
     const ToolProcess *silentTool = nullptr;
-    bool optionsFailed = false;
-    QByteArray titleOutput;
-    QByteArray formatsOutput;
+    QByteArray pageOutput;
     QByteArray updateOutput;
     QString updateResult;
     QByteArray testOutput;
@@ -159,8 +156,7 @@ private:
     FormatConvertingFrom conversionMode = FromAudioDownload;
     UserFileSave::Replace conversionReplace = UserFileSave::Replace::Refuse;
 
-    ToolProcess *titleTool;
-    ToolProcess *formatsTool;
+    ToolProcess *pageTool;
     ToolProcess *fileTool;
     ToolProcess *conversionTool;
     ToolProcess *updateTool;

@@ -2,14 +2,27 @@
 
 #include "VideoInfo.h"
 
-#include <QHash>
-#include <QStringList>
+#include <QByteArray>
+#include <QList>
+#include <QString>
 
 #include <optional>
 
-// One line of the tool's classic format listing ("22  mp4  1280x720  hd720 , avc1..., mp4a...@192k (best)").
-// Information lines (with "["), "DASH" formats, the header line and blank lines give nothing.
-std::optional<FormatEntry> parseFormatLine(const QString &line);
+// What the tool's one JSON document about a page (--dump-single-json) says.
+struct FormatListing
+{
+    // As the tool gives it, not yet made fit for a file name.
+    QString title;
+    // Empty when the tool does not know it (a file served directly).
+    QString duration;
+    int videoCount = 1;
+    QList<FormatEntry> formats;
+};
 
-// The format table of a whole listing; a later line with the same code replaces the earlier one.
-QHash<int, FormatEntry> parseFormatListing(const QStringList &lines);
+// A page with several videos is read through its first entry. Formats keep the tool's order, worst
+// first; with more than one, a best row leads. Nothing when the text is no such document.
+std::optional<FormatListing> parseFormatListing(const QByteArray &json);
+
+// What the tool is asked for when entry is saved as a video or as audio: a video-only format gets the
+// best audio added, an audio save of a video-only or the best row takes the best audio.
+QString formatSelector(const FormatEntry &entry, bool audio);

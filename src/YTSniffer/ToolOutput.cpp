@@ -3,7 +3,7 @@
 QString toolText(const QByteArray &output)
 {
     const qsizetype nul = output.indexOf('\0');
-    return QString::fromLatin1(nul < 0 ? output : output.left(nul)).trimmed();
+    return QString::fromUtf8(nul < 0 ? output : output.left(nul)).trimmed();
 }
 
 QStringList toolLines(const QByteArray &output)

@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-// The site-download tool's standard output as the driver reads it: Latin-1 up to the first NUL, trimmed.
+// The site-download tool's standard output as the driver reads it: UTF-8 up to the first NUL, trimmed.
 QString toolText(const QByteArray &output);
 
 // The same, cut into lines at "\n" (empty lines inside kept). Carriage returns are dropped first, so

@@ -1,8 +1,9 @@
 #pragma once
 
-#include <QHash>
 #include <QList>
 #include <QString>
+
+#include <algorithm>
 
 // Kinds of the site-download tool's requests, in the order a download uses them.
 enum RequestKind : int {
@@ -16,11 +17,16 @@ enum RequestKind : int {
 // One row of a page's format table.
 struct FormatEntry
 {
-    int code = 0;
-    bool best = false;
+    // The tool's own format id ("hls-435", "0", "dash-video=1"), or a selector for the best row.
+    QString id;
     QString extension;
     QString resolution;
-    QString audio;
+    // Container, codecs, bit rate or size, language and the tool's note, as far as the tool knows them.
+    QString details;
+    // The row that asks for the best video with the best audio.
+    bool best = false;
+    bool videoOnly = false;
+    bool audioOnly = false;
 };
 
 // What is known of the current page.
@@ -28,9 +34,19 @@ struct VideoInfo
 {
     QString title;
     QString duration;
+    // How many videos the page holds; only the first is offered.
+    int videoCount = 1;
     // Requests that completed successfully for the current URL, in completion order.
     QList<int> received;
-    QHash<int, FormatEntry> formats;
+    // In the tool's order, worst first, behind the best row when there is more than one format.
+    QList<FormatEntry> formats;
 
     bool hasTitleAndFormats() const { return received.contains(RequestTitle) && received.contains(RequestFormats); }
+    // Every format is sound without pictures (a page that is an mp3 or m4a file).
+    bool audioOnly() const
+    {
+        return !formats.isEmpty() && std::all_of(formats.cbegin(), formats.cend(), [](const FormatEntry &f) {
+            return f.audioOnly || f.best;
+        });
+    }
 };

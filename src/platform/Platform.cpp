@@ -103,6 +103,14 @@ QStringList soundInput(Os os)
     return { QStringLiteral("-f"), QStringLiteral("pulse"), QStringLiteral("-i"), QStringLiteral("@DEFAULT_MONITOR@") };
 }
 
+QStringList siteToolEncoding(Os os)
+{
+    if (os == Os::Windows) {
+        return { QStringLiteral("--encoding"), QStringLiteral("utf-8") };
+    }
+    return {};
+}
+
 QString captureFilterStore(Os os, const QString &configFolder)
 {
     if (os == Os::Windows) {

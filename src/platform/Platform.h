@@ -43,6 +43,10 @@ QStringList screenInput();
 // sound server's monitor of the default output elsewhere.
 QStringList soundInput(Os os);
 
+// Arguments that make the site-download tool write UTF-8, as it is read: a Windows console's code page
+// would otherwise apply to its output. Elsewhere it writes UTF-8 already.
+QStringList siteToolEncoding(Os os);
+
 // Where the screen-capture filter keeps its settings, for QSettings::NativeFormat: a registry key on
 // Windows, a settings file of the same name in the user's configuration folder elsewhere.
 QString captureFilterStore(Os os, const QString &configFolder);

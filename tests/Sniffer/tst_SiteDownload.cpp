@@ -1,5 +1,6 @@
 #include "Files.h"
 #include "LocalHttpServer.h"
+#include "MediaProbe.h"
 #include "UpdatedToday.h"
 #include "WindowFixture.h"
 
@@ -31,53 +32,6 @@ QByteArray localSiteSettings()
     QByteArray settings = WindowFixture::deliveredSettings();
     settings.replace("[os_urls]\n", "[os_urls]\n0=127.0.0.1\n");
     return settings;
-}
-
-bool run(const QString &program, const QStringList &arguments, const QString &folder, QByteArray *output = nullptr)
-{
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.start(program, arguments);
-    if (!process.waitForFinished(toolTimeout) || process.exitCode() != 0) {
-        qWarning() << program << arguments << process.readAllStandardError();
-        return false;
-    }
-    if (output != nullptr) {
-        *output = process.readAllStandardOutput();
-    }
-    return true;
-}
-
-struct Probe
-{
-    QStringList streams;
-    double duration = 0;
-    QString resolution;
-};
-
-Probe probe(const QString &file)
-{
-    QByteArray output;
-    if (!run(QStringLiteral("ffprobe"),
-             { QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-               QStringLiteral("stream=codec_type,width,height:format=duration"), QStringLiteral("-of"),
-               QStringLiteral("default=noprint_wrappers=1"), file },
-             QDir::currentPath(), &output)) {
-        return {};
-    }
-    Probe seen;
-    for (const QByteArray &line : output.split('\n')) {
-        if (line.startsWith("codec_type=")) {
-            seen.streams.append(QString::fromLatin1(line.mid(11)));
-        } else if (line.startsWith("duration=")) {
-            seen.duration = line.mid(9).toDouble();
-        } else if (line.startsWith("width=")) {
-            seen.resolution = QString::fromLatin1(line.mid(6));
-        } else if (line.startsWith("height=") && !seen.resolution.contains(QLatin1Char('x'))) {
-            seen.resolution += QLatin1Char('x') + QString::fromLatin1(line.mid(7));
-        }
-    }
-    return seen;
 }
 
 // Writes an executable fake of the site-download tool and puts it in place of the real one.
@@ -202,9 +156,11 @@ void tst_SiteDownload::initTestCase()
                   QStringLiteral("v%v_%03d.ts"),
                   QStringLiteral("v%v.m3u8") },
                 served.path()));
-    QVERIFY(writeFile(served.filePath(QStringLiteral("walk.html")),
-                      "<html><head><title>Harbour walk</title></head>"
-                      "<body><video src=\"clip.mp4\"></video></body></html>"));
+    QVERIFY(run(ffmpeg, QString::fromLatin1("-v error -i clip.mp4 -vn -c:a copy sound.m4a").split(QLatin1Char(' ')),
+                served.path()));
+    const QByteArray walk = "<html><head><title>Harbour walk</title></head><body><video src=\"clip.mp4\"></video>";
+    QVERIFY(writeFile(served.filePath(QStringLiteral("walk.html")), walk));
+    QVERIFY(writeFile(served.filePath(QStringLiteral("walks.html")), walk + "<video src=\"sound.m4a\"></video>"));
     server = std::make_unique<LocalHttpServer>(served.path());
 }
 
@@ -231,14 +187,21 @@ void tst_SiteDownload::downloadsThroughTheWindow_data()
     QTest::addColumn<QStringList>("streams");
     QTest::addColumn<bool>("sourceKept");
 
-    const QStringList both { "video", "audio" };
+    const QStringList both { "audio", "video" };
     QTest::newRow("page, Enter, video as mkv")
         << "walk.html" << true << "Harbour walk (1)" << 0 << false << "Matroska (*.mkv)"
         << "mp4" << both << true;
     QTest::newRow("clip, audio as mp3") << "clip.mp4" << false << "clip" << 0 << true << "MP3 (*.mp3)"
                                         << "mp4" << QStringList { "audio" } << false;
-    QTest::newRow("variants, video as mov") << "master.m3u8" << false << "master" << 2 << false << "QuickTime (*.mov)"
+    QTest::newRow("variants, video as mov") << "master.m3u8" << false << "master" << 3 << false << "QuickTime (*.mov)"
                                             << "mp4" << both << true;
+    // The one button of a page of sound saves audio.
+    QTest::newRow("m4a, the one button, as mp3") << "sound.m4a" << false << "sound" << 0 << false << "MP3 (*.mp3)"
+                                                 << "m4a" << QStringList { "audio" } << false;
+    QTest::newRow("page of two videos, the first")
+        << "walks.html" << false << "First of 2 videos on this page: Harbour walk (1)" << 0 << false
+        << "Matroska (*.mkv)"
+        << "mp4" << both << true;
 }
 
 void tst_SiteDownload::downloadsThroughTheWindow()
@@ -263,8 +226,9 @@ void tst_SiteDownload::downloadsThroughTheWindow()
     QString chosenResolution;
     if (rows > 0) {
         QCOMPARE(formats->count(), rows);
-        // Not the row the tool marked best: the chosen row's own format must be the one fetched.
-        formats->setCurrentRow(formats->currentRow() == 0 ? 1 : 0);
+        // Not the preselected row, the tool's last: the chosen row's own format must be the one fetched.
+        QCOMPARE(formats->currentRow(), rows - 1);
+        formats->setCurrentRow(1);
         chosenResolution = formats->currentItem()->text().section(QLatin1Char('\t'), 0, 0);
     }
 
@@ -281,7 +245,7 @@ void tst_SiteDownload::downloadsThroughTheWindow()
     }
     QCOMPARE(highest, 100.0F);
     const QString extension = filter.section(QStringLiteral("*."), 1).chopped(1);
-    const Probe result = probe(saved + QStringLiteral("/My clip.") + extension);
+    const MediaProbe result = probeMedia(saved + QStringLiteral("/My clip.") + extension);
     QTEST(result.streams, "streams");
     QVERIFY2(qAbs(result.duration - clipSeconds) <= 0.3, qPrintable(QString::number(result.duration)));
     if (rows > 0) {
@@ -300,7 +264,7 @@ void tst_SiteDownload::secondAddressShowsOnlyItsOwnOptions()
     process(fixture, QStringLiteral("master.m3u8"), false);
     QTRY_VERIFY_WITH_TIMEOUT(optionsPage->isVisible(), toolTimeout);
     QCOMPARE(title->text(), QStringLiteral("master"));
-    QCOMPARE(formats->count(), 2);
+    QCOMPARE(formats->count(), 3);
 
     // What the page shows at the moment it appears, whichever reply comes first.
     QStringList seen;
@@ -387,8 +351,8 @@ void tst_SiteDownload::toolFailuresEndOnTheUrlPage_data()
                                          << "could not be read.";
     QTest::newRow("tool crashes") << QByteArray("kill -SEGV $$\n") << false << "could not be started";
     QTest::newRow("download fails") << QByteArray("case \"$*\" in\n"
-                                                  "*--get-title*) echo 'Walk'; echo '0:05' ;;\n"
-                                                  "*--list-formats*) echo '18  mp4  640x360  medium' ;;\n"
+                                                  "*--dump-single-json*) echo '{\"title\": \"Walk\", "
+                                                  "\"formats\": [{\"format_id\": \"18\", \"ext\": \"mp4\"}]}' ;;\n"
                                                   "*) echo 'ERROR: unable to download' >&2; exit 1 ;;\n"
                                                   "esac\n")
                                     << true << "could not be downloaded";

@@ -1,6 +1,8 @@
 #include "Downloader.h"
 #include "Files.h"
+#include "FormatListing.h"
 #include "LocalHttpServer.h"
+#include "MediaProbe.h"
 #include "UpdateVersion.h"
 
 #include <QCoreApplication>
@@ -21,52 +23,18 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr int toolWaitMs = 60000;
+// The direct file's one format, as the tool names it.
+const QString directFile = QStringLiteral("mp4");
 constexpr double clipSeconds = 5.0;
-
-bool runTool(const QString &program, const QStringList &arguments, QByteArray *output = nullptr)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(toolWaitMs) || process.exitStatus() != QProcess::NormalExit
-        || process.exitCode() != 0) {
-        qWarning() << program << arguments << process.readAllStandardError();
-        return false;
-    }
-    if (output != nullptr) {
-        *output = process.readAllStandardOutput();
-    }
-    return true;
-}
 
 QString converter()
 {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/ffmpeg");
 }
 
-struct Probe
+QStringList words(const char *text)
 {
-    QStringList streams;
-    double duration = 0;
-};
-
-Probe probe(const QString &file)
-{
-    QByteArray output;
-    runTool(QStandardPaths::findExecutable(QStringLiteral("ffprobe")),
-            { QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-              QStringLiteral("stream=codec_type:format=duration"), QStringLiteral("-of"),
-              QStringLiteral("default=nw=1"), file },
-            &output);
-    Probe result;
-    for (const QByteArray &line : output.split('\n')) {
-        if (line.startsWith("codec_type=")) {
-            result.streams << QString::fromLatin1(line.mid(11));
-        } else if (line.startsWith("duration=")) {
-            result.duration = line.mid(9).toDouble();
-        }
-    }
-    result.streams.sort();
-    return result;
+    return QString::fromLatin1(text).split(QLatin1Char(' '));
 }
 
 // A stand-in for the site-download tool, for failures the real one cannot be made to produce.
@@ -95,6 +63,9 @@ private slots:
     void options_data();
     void options();
     void secondUrlStartsFromAnEmptyRecord();
+    void chosenRenditionIsSaved_data();
+    void chosenRenditionIsSaved();
+    void certificateFailureInToolWords();
     void downloadAndConvert_data();
     void downloadAndConvert();
     void sameExtensionMoves_data();
@@ -115,6 +86,8 @@ private slots:
 private:
     QString url(const QString &path) const { return server->url(path); }
     static bool setUrl(Downloader &downloader, const QString &address);
+    // Reads a served page; true when its options arrived without an error.
+    bool readPage(Downloader &downloader, const QString &path) const;
 
     QTemporaryDir served;
     std::unique_ptr<LocalHttpServer> server;
@@ -126,28 +99,55 @@ bool tst_Downloader::setUrl(Downloader &downloader, const QString &address)
     return downloader.setUrl(&url);
 }
 
+bool tst_Downloader::readPage(Downloader &downloader, const QString &path) const
+{
+    QSignalSpy options(&downloader, &Downloader::haveOptions);
+    QSignalSpy errors(&downloader, &Downloader::hasError);
+    if (!setUrl(downloader, url(path))) {
+        return false;
+    }
+    downloader.requestOptions();
+    return QTest::qWaitFor([&] { return !options.isEmpty() || !errors.isEmpty(); }, toolWaitMs) && errors.isEmpty();
+}
+
 void tst_Downloader::initTestCase()
 {
     QVERIFY(served.isValid());
     QVERIFY(QFileInfo(QCoreApplication::applicationDirPath() + QStringLiteral("/ytdl")).isExecutable());
     QVERIFY(!QStandardPaths::findExecutable(QStringLiteral("ffprobe")).isEmpty());
-    const auto words = [](const char *text) { return QString::fromLatin1(text).split(QLatin1Char(' ')); };
     const QString clip = served.filePath(QStringLiteral("clip.mp4"));
-    QVERIFY(runTool(converter(),
-                    words("-v error -f lavfi -i testsrc=size=320x240:rate=25 -f lavfi -i sine=frequency=440 -t")
-                        + QStringList { QString::number(clipSeconds) } + words("-pix_fmt yuv420p -movflags +faststart")
-                        + QStringList { clip }));
+    QVERIFY(run(converter(),
+                words("-v error -f lavfi -i testsrc=size=320x240:rate=25 -f lavfi -i sine=frequency=440 -t")
+                    + QStringList { QString::number(clipSeconds) } + words("-pix_fmt yuv420p -movflags +faststart")
+                    + QStringList { clip }));
     // Distinct bandwidths give the two variants distinct numeric codes.
-    QVERIFY(
-        runTool(converter(),
+    QVERIFY(run(converter(),
                 QStringList { QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), clip }
                     + words("-filter_complex [0:v]split=2[a][b];[a]scale=160:120[v0];[b]scale=320:240[v1] "
                             "-map [v0] -map 0:a -map [v1] -map 0:a -b:v:0 240k -b:v:1 500k "
                             "-f hls -hls_playlist_type vod -master_pl_name master.m3u8 -var_stream_map")
                     + QStringList { QStringLiteral("v:0,a:0 v:1,a:1"), served.filePath(QStringLiteral("v%v.m3u8")) }));
-    QVERIFY(writeFile(served.filePath(QStringLiteral("page.html")),
-                      "<html><head><title>Caf\xC3\xA9 \xE2\x80\x93 Live!</title></head>"
-                      "<body><video src=\"clip.mp4\"></video></body></html>"));
+    const QByteArray title = "<html><head><title>Caf\xC3\xA9 \xE2\x80\x93 Live!</title></head><body>";
+    QVERIFY(writeFile(served.filePath(QStringLiteral("page.html")), title + "<video src=\"clip.mp4\"></video>"));
+    QVERIFY(writeFile(served.filePath(QStringLiteral("two.html")),
+                      title + "<video src=\"clip.mp4\"></video><video src=\"short.mp4\"></video>"));
+    // Pages of the adaptive kinds, from a short piece: two video renditions and a sound of their own.
+    QVERIFY(run(converter(), words("-v error -i clip.mp4 -t 1.5 -c copy short.mp4"), served.path()));
+    const QStringList renditions
+        = words("-v error -i short.mp4 -filter_complex [0:v]split=2[a][b];[a]scale=160:120[v0];[b]scale=320:240[v1] "
+                "-map [v0] -map [v1] -map 0:a -c:v libx264 -b:v:0 200k -b:v:1 500k -c:a aac");
+    QVERIFY(run(converter(),
+                renditions
+                    + words("-f hls -hls_playlist_type vod -master_pl_name hls.m3u8 "
+                            "-hls_segment_filename hls%v_%03d.ts -var_stream_map")
+                    + QStringList { QStringLiteral("v:0,agroup:aud v:1,agroup:aud a:0,agroup:aud,language:en,name:en"),
+                                    QStringLiteral("hls%v.m3u8") },
+                served.path()));
+    QVERIFY(writeFile(served.filePath(QStringLiteral("hls.html")), "<video src=\"hls.m3u8\"></video>"));
+    QVERIFY(run(converter(),
+                renditions + words("-f dash -adaptation_sets")
+                    + QStringList { QStringLiteral("id=0,streams=v id=1,streams=a"), QStringLiteral("dash.mpd") },
+                served.path()));
     server = std::make_unique<LocalHttpServer>(served.path());
 }
 
@@ -167,44 +167,36 @@ void tst_Downloader::options_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QStringList>("resolutions");
-    QTest::addColumn<bool>("numericCodes");
+    QTest::addColumn<int>("videos");
 
-    QTest::newRow("file served directly")
-        << QStringLiteral("clip.mp4") << QStringLiteral("clip") << QStringList { "unknown" } << false;
-    QTest::newRow("page with title and video")
-        << QStringLiteral("page.html") << QStringLiteral("Caf Live (1)") << QStringList { "unknown" } << false;
-    QTest::newRow("HLS master with two variants")
-        << QStringLiteral("master.m3u8") << QStringLiteral("master") << QStringList { "160x120", "320x240" } << true;
+    QTest::newRow("file served directly") << "clip.mp4"
+                                          << "clip" << QStringList { "unknown" } << 1;
+    QTest::newRow("page with title and video") << "page.html"
+                                               << "Café – Live! (1)" << QStringList { "unknown" } << 1;
+    QTest::newRow("page with two videos") << "two.html"
+                                          << "Café – Live! (1)" << QStringList { "unknown" } << 2;
+    QTest::newRow("HLS master with two variants") << "master.m3u8"
+                                                  << "master" << QStringList { "best", "160x120", "320x240" } << 1;
 }
 
 void tst_Downloader::options()
 {
     QFETCH(QString, path);
-    QFETCH(QString, title);
-    QFETCH(QStringList, resolutions);
-    QFETCH(bool, numericCodes);
-
     Downloader downloader;
-    QSignalSpy errors(&downloader, &Downloader::hasError);
-    QSignalSpy options(&downloader, &Downloader::haveOptions);
-    QVERIFY(setUrl(downloader, url(path)));
-    downloader.requestOptions();
-    QTRY_COMPARE_WITH_TIMEOUT(options.count(), 1, toolWaitMs);
+    QVERIFY(readPage(downloader, path));
 
     const VideoInfo &info = downloader.videoInfo();
     QVERIFY(info.hasTitleAndFormats());
-    QCOMPARE(info.title, title);
+    QTEST(info.title, "title");
+    QTEST(info.videoCount, "videos");
     // The real tool prints no duration for these pages.
     QCOMPARE(info.duration, QStringLiteral("0:00"));
     QStringList seen;
     for (const FormatEntry &entry : info.formats) {
-        QCOMPARE(entry.code > 0, numericCodes);
-        QCOMPARE(entry.extension, QStringLiteral("mp4"));
+        QVERIFY(!entry.id.isEmpty());
         seen << entry.resolution;
     }
-    seen.sort();
-    QCOMPARE(seen, resolutions);
-    QCOMPARE(errors.count(), 0);
+    QTEST(seen, "resolutions");
 }
 
 void tst_Downloader::secondUrlStartsFromAnEmptyRecord()
@@ -226,8 +218,78 @@ void tst_Downloader::secondUrlStartsFromAnEmptyRecord()
     QTRY_COMPARE_WITH_TIMEOUT(options.count(), 2, toolWaitMs);
     QCOMPARE(titles.count(), 1);
     QCOMPARE(info.title, QStringLiteral("master"));
-    QCOMPARE(info.formats.size(), 2);
-    QVERIFY(!info.formats.contains(0));
+    QCOMPARE(info.formats.size(), 3);
+}
+
+void tst_Downloader::chosenRenditionIsSaved_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("HLS page, sound apart") << QStringLiteral("hls.html");
+    QTest::newRow("DASH manifest") << QStringLiteral("dash.mpd");
+}
+
+void tst_Downloader::chosenRenditionIsSaved()
+{
+    QFETCH(QString, path);
+    Downloader downloader;
+    QVERIFY(readPage(downloader, path));
+    const QList<FormatEntry> &formats = downloader.videoInfo().formats;
+    // The larger rendition is offered first; the smaller one is chosen.
+    QVERIFY(!formats.isEmpty());
+    QCOMPARE(formats.constLast().resolution, QStringLiteral("320x240"));
+    const auto small = std::find_if(formats.cbegin(), formats.cend(),
+                                    [](const FormatEntry &f) { return f.resolution == QLatin1String("160x120"); });
+    QVERIFY(small != formats.cend() && small->videoOnly);
+
+    QTemporaryDir out;
+    const QString kept = out.filePath(QStringLiteral("Clip.mp4"));
+    const QString target = out.filePath(QStringLiteral("Clip.mkv"));
+    QSignalSpy errors(&downloader, &Downloader::hasError);
+    QSignalSpy files(&downloader, &Downloader::haveFile);
+    QSignalSpy done(&downloader, &Downloader::doneExtractAudio);
+    downloader.requestFile(formatSelector(*small, false), kept);
+    QTRY_COMPARE_WITH_TIMEOUT(files.count() + errors.count(), 1, toolWaitMs);
+    QVERIFY2(files.count() == 1, qPrintable(downloader.lastToolMessage()));
+    downloader.formatConverting(kept, target, Downloader::FromVideoDownload, UserFileSave::Replace::Agreed);
+    QTRY_COMPARE_WITH_TIMEOUT(done.count() + errors.count(), 1, toolWaitMs);
+    const MediaProbe saved = probeMedia(target);
+    QCOMPARE(saved.resolution, QStringLiteral("160x120"));
+    QCOMPARE(saved.streams, (QStringList { QStringLiteral("audio"), QStringLiteral("video") }));
+}
+
+void tst_Downloader::certificateFailureInToolWords()
+{
+    QTemporaryDir tls;
+    QVERIFY(run(QStringLiteral("openssl"),
+                words("req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1 "
+                      "-subj /CN=127.0.0.1 -keyout key.pem -out cert.pem"),
+                tls.path()));
+    QProcess tlsServer;
+    tlsServer.setWorkingDirectory(tls.path());
+    tlsServer.start(
+        QStringLiteral("python3"),
+        { QStringLiteral("-c"),
+          QStringLiteral("import http.server, ssl\n"
+                         "s = http.server.HTTPServer(('127.0.0.1', 0), http.server.SimpleHTTPRequestHandler)\n"
+                         "c = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)\n"
+                         "c.load_cert_chain('cert.pem', 'key.pem')\n"
+                         "s.socket = c.wrap_socket(s.socket, server_side=True)\n"
+                         "print(s.server_address[1], flush=True)\n"
+                         "s.serve_forever()\n") });
+    QVERIFY(tlsServer.waitForReadyRead(toolWaitMs));
+    const QString port = QString::fromLatin1(tlsServer.readLine().trimmed());
+
+    Downloader downloader;
+    QSignalSpy errors(&downloader, &Downloader::hasError);
+    QVERIFY(setUrl(downloader, QStringLiteral("https://127.0.0.1:%1/page.html").arg(port)));
+    downloader.requestOptions();
+    QTRY_COMPARE_WITH_TIMEOUT(errors.count(), 1, toolWaitMs);
+    QCOMPARE(errors.at(0).at(0).value<Downloader::errors>(), Downloader::TitleFailed);
+    QVERIFY2(downloader.lastToolMessage().startsWith(QStringLiteral("ERROR:"))
+                 && downloader.lastToolMessage().contains(QStringLiteral("CERTIFICATE_VERIFY_FAILED")),
+             qPrintable(downloader.lastToolMessage()));
+    tlsServer.kill();
+    tlsServer.waitForFinished();
 }
 
 void tst_Downloader::downloadAndConvert_data()
@@ -259,7 +321,7 @@ void tst_Downloader::downloadAndConvert()
     QSignalSpy percents(&downloader, &Downloader::percent);
     QSignalSpy files(&downloader, &Downloader::haveFile);
     QVERIFY(setUrl(downloader, url(QStringLiteral("clip.mp4"))));
-    downloader.requestFile(0, source);
+    downloader.requestFile(directFile, source);
     QTRY_COMPARE_WITH_TIMEOUT(files.count() + errors.count(), 1, toolWaitMs);
     QCOMPARE(files.count(), 1);
     float highest = 0;
@@ -273,7 +335,7 @@ void tst_Downloader::downloadAndConvert()
     QTRY_COMPARE_WITH_TIMEOUT(done.count() + errors.count(), 1, toolWaitMs);
     QCOMPARE(done.count(), 1);
     QCOMPARE(QFile::exists(source), sourceKept);
-    const Probe result = probe(target);
+    const MediaProbe result = probeMedia(target);
     QCOMPARE(result.streams, streams);
     QVERIFY2(qAbs(result.duration - clipSeconds) <= 0.3, qPrintable(QString::number(result.duration)));
     QVERIFY(downloader.videoInfo().received.contains(RequestConversion));
@@ -335,7 +397,7 @@ void tst_Downloader::stopDuringSlowDownloadRemovesPart()
     QSignalSpy files(&downloader, &Downloader::haveFile);
     QSignalSpy percents(&downloader, &Downloader::percent);
     QVERIFY(setUrl(downloader, url(QStringLiteral("clip.mp4?drip=500"))));
-    downloader.requestFile(0, file);
+    downloader.requestFile(directFile, file);
     const auto everything
         = [&out] { return QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); };
     QTRY_VERIFY_WITH_TIMEOUT(!everything().isEmpty() && !percents.isEmpty(), toolWaitMs);
@@ -374,7 +436,7 @@ void tst_Downloader::existingFilesStayUntouched()
     QSignalSpy files(&downloader, &Downloader::haveFile);
     QSignalSpy done(&downloader, &Downloader::doneExtractAudio);
     QVERIFY(setUrl(downloader, url(QStringLiteral("clip.mp4"))));
-    downloader.requestFile(0, kept);
+    downloader.requestFile(directFile, kept);
     QTRY_COMPARE_WITH_TIMEOUT(files.count() + errors.count(), 1, toolWaitMs);
     downloader.formatConverting(kept, out.filePath(target), Downloader::FromAudioDownload,
                                 UserFileSave::Replace::Refuse);
@@ -383,7 +445,7 @@ void tst_Downloader::existingFilesStayUntouched()
     QCOMPARE(readFile(out.filePath(existing)), QByteArray("mine"));
     QCOMPARE(done.count(), saved ? 1 : 0);
     if (saved) {
-        QVERIFY(qAbs(probe(out.filePath(target)).duration - clipSeconds) <= 0.3);
+        QVERIFY(qAbs(probeMedia(out.filePath(target)).duration - clipSeconds) <= 0.3);
     } else {
         QVERIFY2(downloader.lastToolMessage().contains(QStringLiteral("already exists")),
                  qPrintable(downloader.lastToolMessage()));
@@ -417,7 +479,7 @@ void tst_Downloader::conversionCutShort()
     auto downloader = std::make_unique<Downloader>(tools.path());
     QSignalSpy files(downloader.get(), &Downloader::haveFile);
     QVERIFY(setUrl(*downloader, url(QStringLiteral("clip.mp4"))));
-    downloader->requestFile(0, kept);
+    downloader->requestFile(directFile, kept);
     QTRY_COMPARE_WITH_TIMEOUT(files.count(), 1, toolWaitMs);
     downloader->formatConverting(kept, out.filePath(QStringLiteral("Clip.mp3")), Downloader::FromAudioDownload,
                                  UserFileSave::Replace::Refuse);
@@ -470,12 +532,11 @@ void tst_Downloader::toolFailures_data()
     QTest::addColumn<Downloader::errors>("error");
 
     // The other request of the pair answers later, after the failure has been reported.
-    const QByteArray formatsFail = "case \"$*\" in *--list-formats*) exit 2;; esac\nsleep 1\necho Title";
-    const QByteArray titleFails = "case \"$*\" in *--get-title*) exit 1;; esac\nsleep 1\necho '1 mp4 1x1 (best)'";
-    const QByteArray fileFails = "echo partial > \"$4/download.mp4.part\"\necho '[download]  50.0%'\nexit 1";
+    const QByteArray fileFails = "echo partial > \"$3/download.mp4.part\"\necho '[download]  50.0%'\nexit 1";
     const QByteArray hangs = "exec sleep 600";
-    QTest::newRow("title fails") << titleFails << true << QStringLiteral("options") << Downloader::TitleFailed;
-    QTest::newRow("formats fail") << formatsFail << true << QStringLiteral("options") << Downloader::FormatsFailed;
+    QTest::newRow("page fails") << QByteArray("exit 1") << true << QStringLiteral("options") << Downloader::TitleFailed;
+    QTest::newRow("answer unreadable") << QByteArray("echo '[info] 1 mp4'") << true << QStringLiteral("options")
+                                       << Downloader::FormatsFailed;
     QTest::newRow("file fails") << fileFails << true << QStringLiteral("file") << Downloader::FileFailed;
     QTest::newRow("self-test fails") << QByteArray("exit 1") << true << QStringLiteral("test")
                                      << Downloader::TestRunFailed;
@@ -510,7 +571,7 @@ void tst_Downloader::toolFailures()
     if (request == QLatin1String("options")) {
         downloader.requestOptions();
     } else if (request == QLatin1String("file")) {
-        downloader.requestFile(22, file);
+        downloader.requestFile(QStringLiteral("22"), file);
     } else {
         downloader.testIt(url(QStringLiteral("clip.mp4")), QStringLiteral("clip"));
     }
@@ -559,13 +620,15 @@ void tst_Downloader::update()
 void tst_Downloader::newerRequestWins()
 {
     QTemporaryDir tools;
-    QVERIFY(writeFakeTool(tools.path(), "case \"$*\" in *slow*) sleep 2; echo Old;; *) echo New;; esac"));
+    QVERIFY(writeFakeTool(
+        tools.path(),
+        "case \"$*\" in *slow*) sleep 2; echo '{\"title\": \"Old\"}';; *) echo '{\"title\": \"New\"}';; esac"));
     Downloader downloader(tools.path());
     QSignalSpy titles(&downloader, &Downloader::haveTitle);
     QVERIFY(setUrl(downloader, QStringLiteral("http://127.0.0.1/slow")));
-    downloader.requestTitle();
+    downloader.requestPage();
     QVERIFY(setUrl(downloader, QStringLiteral("http://127.0.0.1/fast")));
-    downloader.requestTitle();
+    downloader.requestPage();
     QTRY_COMPARE_WITH_TIMEOUT(titles.count(), 1, toolWaitMs);
     QTRY_VERIFY_WITH_TIMEOUT(childrenEnded(), toolWaitMs);
     QCoreApplication::processEvents();

@@ -1,34 +1,30 @@
 #include "FormatRows.h"
 
+#include <QHash>
+
 #include <algorithm>
 
 namespace FormatRows {
 
-QList<Row> rows(const QHash<int, FormatEntry> &formats)
+QList<Row> rows(const QList<FormatEntry> &formats)
 {
-    QList<int> codes = formats.keys();
-    std::sort(codes.begin(), codes.end());
+    const QString audioOnly = QStringLiteral("audio only");
     QList<Row> listed;
-    for (const int code : std::as_const(codes)) {
-        const FormatEntry &entry = formats[code];
-        QString text = entry.resolution + QLatin1Char('\t') + entry.audio;
-        if (entry.best) {
-            text += QStringLiteral("\t( BEST )");
+    for (const FormatEntry &entry : formats) {
+        QString text = entry.resolution + QLatin1Char('\t') + entry.details;
+        if (entry.videoOnly) {
+            text += QStringLiteral("\tvideo only");
+        } else if (entry.audioOnly && entry.resolution != audioOnly) {
+            text += QLatin1Char('\t') + audioOnly;
         }
-        listed.append({ code, text, icon(entry.extension) });
+        listed.append({ text, icon(entry.extension) });
     }
     return listed;
 }
 
-int bestRow(const QHash<int, FormatEntry> &formats, const QList<Row> &rows)
+int preselectedRow(const QList<Row> &rows)
 {
-    int best = 0;
-    for (int row = 0; row < rows.size(); ++row) {
-        if (formats.value(rows.at(row).code).best) {
-            best = row;
-        }
-    }
-    return best;
+    return std::max(int(rows.size()) - 1, 0);
 }
 
 QString icon(const QString &extension)

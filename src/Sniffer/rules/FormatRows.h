@@ -2,7 +2,6 @@
 
 #include "VideoInfo.h"
 
-#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -11,16 +10,16 @@ namespace FormatRows {
 
 struct Row
 {
-    int code = 0;
     QString text;
     QString icon;
 };
 
-// One row per format, ordered by code; rows with the same text stay apart by their code.
-QList<Row> rows(const QHash<int, FormatEntry> &formats);
+// One row per format, in the table's order: resolution, then container, codecs, bit rate or size,
+// language and note, then a mark on video-only rows (audio-only rows say so as their resolution).
+QList<Row> rows(const QList<FormatEntry> &formats);
 
-// The row shown as current: the last one the tool marked best, or the first.
-int bestRow(const QHash<int, FormatEntry> &formats, const QList<Row> &rows);
+// The row shown as current: the last one, as the tool lists its formats worst first.
+int preselectedRow(const QList<Row> &rows);
 
 QString icon(const QString &extension);
 
