@@ -22,7 +22,7 @@ private slots:
     void pathsOnBothPlatforms();
     void toolsAreFoundBesideTheExecutable();
     void argumentsReachTheToolLiterally();
-    void siteToolListsFormatsInClassicLayout();
+    void siteToolAnswersInJson();
     void missingToolNeverStarts();
 };
 
@@ -77,7 +77,7 @@ void tst_ExternalTools::argumentsReachTheToolLiterally()
     QVERIFY(!QFile::exists(home.path() + QStringLiteral("/pwned2")));
 }
 
-void tst_ExternalTools::siteToolListsFormatsInClassicLayout()
+void tst_ExternalTools::siteToolAnswersInJson()
 {
     TempHome home;
     const QString clip = home.path() + QStringLiteral("/clip.mp4");
@@ -94,11 +94,10 @@ void tst_ExternalTools::siteToolListsFormatsInClassicLayout()
     ToolProcess tool;
     QSignalSpy ended(&tool, &ToolProcess::ended);
     tool.start(ExternalTools::path(Tool::SiteDownloader),
-               { QStringLiteral("--no-check-certificate"), QStringLiteral("--list-formats"),
-                 server.url(QStringLiteral("clip.mp4")) });
+               { QStringLiteral("--dump-single-json"), server.url(QStringLiteral("clip.mp4")) });
     QVERIFY(ended.wait(60000));
     const QString output = QString::fromLatin1(tool.readOutput());
-    QVERIFY2(output.contains(QStringLiteral("format code  extension  resolution")), qPrintable(output));
+    QVERIFY2(output.contains(QStringLiteral("\"format_id\": \"mp4\"")), qPrintable(output));
 }
 
 void tst_ExternalTools::missingToolNeverStarts()
