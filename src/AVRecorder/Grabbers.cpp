@@ -1,6 +1,7 @@
 #include "Grabbers.h"
 
 #include "CaptureCommands.h"
+#include "ConverterOutput.h"
 #include "Platform.h"
 #include "ToolProcess.h"
 #include "Trace.h"
@@ -73,7 +74,8 @@ Grabbers::Grabbers(const QString &appDir, const CaptureFiles &files, QObject *pa
                 << ":" << QString::fromLocal8Bit(merge->readOutput());
     });
     connect(merge, &ToolProcess::ended, this, [this](ToolProcess::End how, int exitCode) {
-        const bool ok = how == ToolProcess::End::Exited && exitCode == 0 && hasContent(paths.resultFile);
+        const bool ok = how == ToolProcess::End::Exited && exitCode == 0 && hasContent(paths.resultFile)
+            && !ConverterOutput::writeFailed(merge->errorTail());
         if (!ok) {
             detail = merge->errorLine();
             traceError() << "mergeAudioVideo"

@@ -3,8 +3,8 @@
 #include <QString>
 #include <QStringList>
 
-// The converter's codec arguments for a target extension (compared case-sensitively); none where the
-// converter chooses by the extension itself.
+// The converter's codec arguments for a target extension: video codecs compared case-sensitively, none
+// where the converter chooses by the extension itself; an audio container drops every video track.
 QStringList codecArguments(const QString &extension);
 
 // The converter's whole argument list: "-i", from, the codec arguments, "-qscale", "1", "-y", to.

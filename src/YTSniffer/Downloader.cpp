@@ -1,10 +1,12 @@
 #include "Downloader.h"
 
 #include "ConverterArguments.h"
+#include "ConverterOutput.h"
 #include "ExternalTools.h"
 #include "FormatListing.h"
 #include "Platform.h"
 #include "ProgressChunk.h"
+#include "SaveProblem.h"
 #include "TitleCleaning.h"
 #include "ToolOutput.h"
 #include "ToolProcess.h"
@@ -209,6 +211,7 @@ void Downloader::requestFile(const QString &format, const QString &file, UserFil
     keptResult.clear();
     keptPath = file;
     keptReplace = replace;
+    writeFolder = QFileInfo(file).absolutePath();
     downloadSave = std::make_unique<UserFileSave>(file, replace);
     const QString work = downloadSave->workFolder();
     if (work.isEmpty()) {
@@ -284,6 +287,7 @@ void Downloader::formatConverting(const QString &from, const QString &to, Downlo
     conversionReplace = replace;
     conversionMode = mode;
     keptResult.clear();
+    writeFolder = QFileInfo(to).absolutePath();
     const bool ownDownload = !downloadedFile.isEmpty() && downloadSave && samePath(from, downloadSave->finalPath());
     const QString source = ownDownload ? downloadedFile : from;
     targetSave = std::make_unique<UserFileSave>(to, replace);
@@ -356,7 +360,7 @@ void Downloader::doneFormatConverting(int exitCode)
         report(error, words);
     };
     const QString converted = converterArguments.constLast();
-    if (exitCode != 0) {
+    if (exitCode != 0 || ConverterOutput::writeFailed(conversionTool->errorTail())) {
         fail(ConversionFailed, wordsOf(conversionTool));
         return;
     }
@@ -512,7 +516,23 @@ void Downloader::toolBroke(ToolProcess *tool)
 void Downloader::report(Downloader::errors error, const QString &words)
 {
     lastMessage = words;
-    emit hasError(error);
+    emit hasError(causeOf(error, words));
+}
+
+Downloader::errors Downloader::causeOf(Downloader::errors error, const QString &words) const
+{
+    if (error != FileFailed && error != ConversionFailed && error != ConversionNoOutput) {
+        return error;
+    }
+    switch (SaveProblem::of(writeFolder, words)) {
+    case SaveProblem::Kind::DiskFull:
+        return DiskFull;
+    case SaveProblem::Kind::FolderNotWritable:
+        return FolderNotWritable;
+    case SaveProblem::Kind::Other:
+        break;
+    }
+    return error;
 }
 
 void Downloader::reportSoon(Downloader::errors error, const QString &words)

@@ -37,7 +37,10 @@ public:
         FormatsFailed = 8,
         FileFailed = 9,
         // The tool or the converter could not be started, or it crashed.
-        ToolNotStarted = 10
+        ToolNotStarted = 10,
+        // A download or a conversion failed because its folder is full, or may not be written to.
+        DiskFull = 11,
+        FolderNotWritable = 12
     };
     Q_ENUM(errors)
 
@@ -123,6 +126,8 @@ private:
     void startTool(ToolProcess *tool, const QString &program, const QStringList &arguments);
     void toolBroke(ToolProcess *tool);
     void report(Downloader::errors error, const QString &words);
+    // A failure to write is told by its cause, whichever step met it.
+    Downloader::errors causeOf(Downloader::errors error, const QString &words) const;
     void reportSoon(Downloader::errors error, const QString &words);
     QString wordsOf(const ToolProcess *tool) const;
     // Ends every tool at once and drops what they were writing; nothing of theirs is reported.
@@ -146,6 +151,8 @@ private:
     QString keptResult;
     std::unique_ptr<UserFileSave> targetSave;
     QString lastMessage;
+    // Where the running download or conversion writes.
+    QString writeFolder;
     const ToolProcess *silentTool = nullptr;
     QByteArray pageOutput;
     QByteArray updateOutput;

@@ -26,7 +26,10 @@ void tst_ConverterArguments::converterArguments_data()
         << QStringLiteral("/d/a.webm") << QStringLiteral("/d/a.MP4")
         << QStringList { "-i", "/d/a.webm", "-qscale", "1", "-y", "/d/a.MP4" };
     QTest::newRow("mp3") << QStringLiteral("/d/a.webm") << QStringLiteral("/d/a.mp3")
-                         << QStringList { "-i", "/d/a.webm", "-qscale", "1", "-y", "/d/a.mp3" };
+                         << QStringList { "-i", "/d/a.webm", "-vn", "-qscale", "1", "-y", "/d/a.mp3" };
+    QTest::newRow("upper-case OGG is audio too")
+        << QStringLiteral("/d/a.mp4") << QStringLiteral("/d/a.OGG")
+        << QStringList { "-i", "/d/a.mp4", "-vn", "-qscale", "1", "-y", "/d/a.OGG" };
     QTest::newRow("dots in the folder and name")
         << QStringLiteral("/d.v2/Mr. Bean 1.5 km.mp4") << QStringLiteral("/d.v2/Mr. Bean 1.5 km.flv")
         << QStringList { "-i", "/d.v2/Mr. Bean 1.5 km.mp4", "-vcodec", "flv", "-qscale", "1",

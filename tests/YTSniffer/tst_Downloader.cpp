@@ -1,6 +1,7 @@
 #include "Downloader.h"
 #include "Files.h"
 #include "FormatListing.h"
+#include "FullDisk.h"
 #include "LocalHttpServer.h"
 #include "MediaProbe.h"
 #include "UpdateVersion.h"
@@ -75,6 +76,8 @@ private slots:
     void existingFilesStayUntouched();
     void conversionCutShort_data();
     void conversionCutShort();
+    void writeFailuresNameTheirCause_data();
+    void writeFailuresNameTheirCause();
     void selfTest_data();
     void selfTest();
     void toolFailures_data();
@@ -300,6 +303,11 @@ void tst_Downloader::downloadAndConvert_data()
     QTest::addColumn<bool>("sourceKept");
 
     QTest::newRow("mp3") << QStringLiteral("mp3") << Downloader::FromAudioDownload << QStringList { "audio" } << false;
+    // Containers that would keep a video track of their own.
+    for (const char *audio : { "m4a", "ogg", "wma" }) {
+        QTest::newRow(audio) << QString::fromLatin1(audio) << Downloader::FromAudioDownload << QStringList { "audio" }
+                             << false;
+    }
     QTest::newRow("mkv") << QStringLiteral("mkv") << Downloader::FromVideoDownload << QStringList { "audio", "video" }
                          << true;
     QTest::newRow("mov") << QStringLiteral("mov") << Downloader::FromVideoDownload << QStringList { "audio", "video" }
@@ -497,6 +505,49 @@ void tst_Downloader::conversionCutShort()
         downloader.reset();
     }
     QTEST(QDir(out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), "left");
+}
+
+void tst_Downloader::writeFailuresNameTheirCause_data()
+{
+    QTest::addColumn<QString>("mount");
+    QTest::addColumn<bool>("convert");
+    QTest::addColumn<Downloader::errors>("cause");
+
+    QTest::newRow("download into a folder that is gone") << QString() << false << Downloader::FolderNotWritable;
+    QTest::newRow("download into a read-only folder") << "read-only" << false << Downloader::FolderNotWritable;
+    QTest::newRow("download onto a full disk") << "full" << false << Downloader::DiskFull;
+    QTest::newRow("conversion onto a full disk") << "full" << true << Downloader::DiskFull;
+}
+
+void tst_Downloader::writeFailuresNameTheirCause()
+{
+    QFETCH(QString, mount);
+    QFETCH(bool, convert);
+    QFETCH(Downloader::errors, cause);
+
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("target"));
+    std::unique_ptr<FullDisk> disk;
+    if (!mount.isEmpty()) {
+        QVERIFY(QDir().mkpath(folder));
+        disk = std::make_unique<FullDisk>(folder, mount == "full" ? FullDisk::Mode::Full : FullDisk::Mode::ReadOnly);
+        if (!disk->mounted) {
+            QSKIP("mounting a small file system needs root");
+        }
+    }
+    Downloader downloader;
+    QSignalSpy errors(&downloader, &Downloader::hasError);
+    if (convert) {
+        downloader.formatConverting(served.filePath(QStringLiteral("clip.mp4")), folder + QStringLiteral("/clip.mkv"),
+                                    Downloader::FromVideoDownload, UserFileSave::Replace::Refuse);
+    } else {
+        QVERIFY(setUrl(downloader, url(QStringLiteral("clip.mp4"))));
+        downloader.requestFile(directFile, folder + QStringLiteral("/clip.mp4"));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(errors.count(), 1, toolWaitMs);
+    QCOMPARE(errors.at(0).at(0).value<Downloader::errors>(), cause);
+    // The writer's own words go under the message.
+    QVERIFY(!downloader.lastToolMessage().isEmpty());
 }
 
 void tst_Downloader::selfTest_data()

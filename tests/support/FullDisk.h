@@ -2,12 +2,14 @@
 
 #include <QString>
 
-// A tiny file system mounted on an existing folder that fills up after a few blocks; unmounted when it
-// goes. Mounting needs root: check mounted and skip otherwise.
+// A tiny file system mounted on an existing folder that fills up after a few blocks, or that may not be
+// written at all; unmounted when it goes. Mounting needs root: check mounted and skip otherwise.
 class FullDisk final
 {
 public:
-    explicit FullDisk(const QString &path);
+    enum class Mode { Full, ReadOnly };
+
+    explicit FullDisk(const QString &path, Mode mode = Mode::Full);
     ~FullDisk();
     FullDisk(const FullDisk &) = delete;
     FullDisk &operator=(const FullDisk &) = delete;
