@@ -7,12 +7,13 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 #include <chrono>
 #include <memory>
 
-class QUrl;
 class ToolProcess;
+class ToolUpdate;
 
 // Drives the site-download tool (title, formats, file, update, self-test) and the converter, one tool
 // per request kind. Every request ends in exactly one signal: its success signal or hasError(). A newer
@@ -65,7 +66,14 @@ public:
     // keeps it beside the result, an audio save drops it. Any other source is only read.
     void formatConverting(const QString &from, const QString &to, Downloader::FormatConvertingFrom mode,
                           UserFileSave::Replace replace);
+    // The tool updates itself ("--update") unless the driver keeps a private copy of it: then the copy in
+    // dataFolder is fetched from release and the launcher beside the program runs it.
+    void usePrivateCopy(const QString &dataFolder, const QUrl &release);
     void checkUpdates();
+    // A private copy is kept but there is none, so the launcher runs the system's tool.
+    bool systemToolInUse() const;
+    // What the system's tool printed for --version after an update that left it in use.
+    QString systemToolVersion() const;
     void testIt(const QString &url, const QString &expectedTitle);
     // Cancels the page lookup, a download or a conversion; nothing of theirs is reported afterwards.
     // A cancelled download leaves nothing; a cancelled conversion leaves no target and keeps the
@@ -99,6 +107,9 @@ signals:
     void doneExtractAudio();
     void percent(float value);
     void snifferUpdated();
+    // Ends an update in place of hasError() when no private copy could be fetched and the system's
+    // tool stays in use: its version in systemToolVersion(), the cause in lastToolMessage().
+    void systemToolKept();
 
 public slots:
     void requestTitle();
@@ -131,6 +142,7 @@ private:
     // Puts the held download under its kept name, or a free name beside it; returns where it went.
     QString keepDownload();
     void noteReceived(RequestKind kind);
+    void privateCopyUpdated();
     QString converterPath() const;
 
     int currentOperation = RequestNone;
@@ -153,6 +165,11 @@ private:
     QByteArray formatsOutput;
     QByteArray updateOutput;
     QString updateResult;
+    QString copyPath;
+    QUrl releaseAddress;
+    // Why fetching a copy failed, while the system's tool is asked for its version.
+    QString copyError;
+    QString systemVersion;
     QByteArray testOutput;
     QString testExpectedTitle;
     QStringList converterArguments;
@@ -165,4 +182,5 @@ private:
     ToolProcess *conversionTool;
     ToolProcess *updateTool;
     ToolProcess *testTool;
+    ToolUpdate *copyUpdate;
 };
