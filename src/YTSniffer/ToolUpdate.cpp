@@ -119,8 +119,10 @@ QString ToolUpdate::errorString() const
 
 void ToolUpdate::fetch(const QString &fileName, Handler handler)
 {
-    // Certificates are checked and redirects followed (never from https to http), as Qt does by default.
+    // Certificates are checked, as Qt does by default. The release's files are served through redirects;
+    // none may lead from https to http.
     QNetworkRequest request(releaseAddress.resolved(QUrl(fileName)));
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setTransferTimeout(int(stallTimeout.count()));
     reply = network->get(request);
     QNetworkReply *asked = reply;
