@@ -16,8 +16,9 @@ class ToolProcess;
 class ToolUpdate;
 
 // Drives the site-download tool (title, formats, file, update, self-test) and the converter, one tool
-// per request kind. Every request ends in exactly one signal: its success signal or hasError(). A newer
-// request of a kind abandons the older one, which then reports nothing.
+// per request kind. Every request ends in exactly one signal: its success signal or hasError() (an
+// update may end in systemToolKept() instead). A newer request of a kind abandons the older one, which
+// then reports nothing.
 // A download lands in a private work folder and reaches a name the user sees only as a complete file:
 // converted into the chosen target, or kept beside it under its own name.
 class Downloader final : public QObject
@@ -70,7 +71,7 @@ public:
     // dataFolder is fetched from release and the launcher beside the program runs it.
     void usePrivateCopy(const QString &dataFolder, const QUrl &release);
     void checkUpdates();
-    // A private copy is kept but there is none, so the launcher runs the system's tool.
+    // The driver keeps a private copy but has none yet, so the launcher runs the system's tool.
     bool systemToolInUse() const;
     // What the system's tool printed for --version after an update that left it in use.
     QString systemToolVersion() const;
