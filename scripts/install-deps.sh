@@ -6,6 +6,9 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-image-formats-plugins libgl-dev
+  # Qt's TLS backends (plugins/tls/libqopensslbackend.so) and the OpenSSL they load: the tool's update
+  # fetches over https.
+  libqt6network6 libssl3
   libpcap-dev zlib1g-dev
   ffmpeg yt-dlp curl
   xvfb xauth x11-utils xcompmgr imagemagick fonts-dejavu-core

@@ -77,6 +77,7 @@ void Sniffer::start()
     initClickDownloadOS();
     initClickHelp();
     initDownloader();
+    initToolUpdate();
     showMainDialog();
     initRecorder();
 }
@@ -154,7 +155,7 @@ void Sniffer::showMainDialog()
     showLayer(LayerMain);
     show();
     if (checkLastUpdateDate()) {
-        updateSniffer();
+        startToolUpdate(false);
     }
 }
 

@@ -196,6 +196,10 @@ private:
     void popUpMenu(const QList<MenuLink> &links, const QPoint &globalPosition);
     const MenuLink *senderLink(const QList<MenuLink> &links) const;
     void initDownloader();
+    void initToolUpdate();
+    // asked: the user asked for it, so a failure is reported every time.
+    void startToolUpdate(bool asked);
+    void systemToolKept();
     void showMainDialog();
     // Names where the next message is raised.
     void setErrorContext(const char *operation, std::source_location where = std::source_location::current());
@@ -231,6 +235,7 @@ private:
 
     QString dataFolder;
     QString settingsPath;
+    bool updateAsked = false;
     LayerPlan pageHeights;
     QHash<QWidget *, QStringList> widgetStyles;
     QTimer *iterationTimer = nullptr;

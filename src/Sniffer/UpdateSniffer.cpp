@@ -27,7 +27,18 @@ bool Sniffer::checkLastUpdateDate()
     return true;
 }
 
+void Sniffer::initToolUpdate()
+{
+    downloader->usePrivateCopy(dataFolder, QUrl(settingsLists.value(SettingsGroups::ToolRelease).value(0)));
+    connect(downloader.get(), &Downloader::systemToolKept, this, &Sniffer::systemToolKept);
+}
+
 void Sniffer::updateSniffer()
+{
+    startToolUpdate(true);
+}
+
+void Sniffer::startToolUpdate(bool asked)
 {
     trace() << "updateSniffer"
             << ":"
@@ -38,8 +49,36 @@ void Sniffer::updateSniffer()
                                  tr("The site-download tool is busy. Update it once the download has finished."));
         return;
     }
+    updateAsked = asked;
     showLayer(LayerUpdate);
     downloader->checkUpdates();
+}
+
+void Sniffer::systemToolKept()
+{
+    if (updateAsked) {
+        onDownloaderError(Downloader::UpdateFailed);
+        return;
+    }
+    // The daily update says it once; the same failure every day would only teach the user to ignore it.
+    if (layerHistory.value(layerHistory.size() - 1) == LayerUpdate) {
+        showLayer(LayerMain);
+    }
+    if (settings().value(SettingsKeys::SystemToolNoted, false).toBool()) {
+        trace() << "systemToolKept"
+                << "told before:" << downloader->lastToolMessage();
+        return;
+    }
+    settings().setValue(SettingsKeys::SystemToolNoted, true);
+    settings().sync();
+    const QString version = downloader->systemToolVersion();
+    const QString text
+        = tr("Corvane 2 is using the yt-dlp installed on this system%1, which may be too old for the video site. "
+             "A newer copy could not be fetched:\n\n%2\n\nUpdate yt-dlp with the package manager (for example "
+             "sudo apt install --only-upgrade yt-dlp), or press Ctrl+U when you are online: Corvane 2 then "
+             "fetches a current copy of its own. This note is shown only once.")
+              .arg(version.isEmpty() ? QString() : tr(" (version %1)").arg(version), downloader->lastToolMessage());
+    QMessageBox::information(this, Program::name, text, QMessageBox::Ok);
 }
 
 void Sniffer::postUpdateSniffer()

@@ -10,6 +10,7 @@
 #include "TitleCleaning.h"
 #include "ToolOutput.h"
 #include "ToolProcess.h"
+#include "ToolUpdate.h"
 #include "Trace.h"
 
 #include <QCoreApplication>
@@ -17,6 +18,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
+
+#include <utility>
 
 using namespace std::chrono_literals;
 
@@ -77,7 +80,9 @@ Downloader::Downloader(const QString &folder, QObject *parent)
     , conversionTool(makeTool(&Downloader::readFormatConverting, &Downloader::doneFormatConverting))
     , updateTool(makeTool(&Downloader::readUpdate, &Downloader::gotUpdate))
     , testTool(makeTool(&Downloader::testRead, &Downloader::testResult))
+    , copyUpdate(new ToolUpdate(this))
 {
+    connect(copyUpdate, &ToolUpdate::finished, this, &Downloader::privateCopyUpdated);
     // Before the tools are stopped politely at quit: a converter asked to finish would end "successfully"
     // with a cut-off file, which must never be saved.
     if (QCoreApplication::instance() != nullptr) {
@@ -123,6 +128,7 @@ const VideoInfo &Downloader::videoInfo() const
 void Downloader::setStallTimeout(std::chrono::milliseconds timeout)
 {
     stallTimeout = timeout;
+    copyUpdate->setStallTimeout(timeout);
 }
 
 QString Downloader::updateText() const
@@ -386,12 +392,51 @@ void Downloader::doneFormatConverting(int exitCode)
     emit doneExtractAudio();
 }
 
+void Downloader::usePrivateCopy(const QString &dataFolder, const QUrl &release)
+{
+    copyPath = ExternalTools::privateCopyPath(dataFolder, Platform::currentOs());
+    releaseAddress = release;
+}
+
 void Downloader::checkUpdates()
 {
     trace() << "checkUpdates"
             << "Check for updates";
     updateOutput.clear();
-    startTool(updateTool, toolPath, { QStringLiteral("--update") });
+    copyError.clear();
+    updateTool->abandon();
+    if (copyPath.isEmpty()) {
+        startTool(updateTool, toolPath, { QStringLiteral("--update") });
+        return;
+    }
+    copyUpdate->start(releaseAddress, copyPath);
+}
+
+bool Downloader::systemToolInUse() const
+{
+    return !copyPath.isEmpty() && !QFileInfo(copyPath).isFile();
+}
+
+QString Downloader::systemToolVersion() const
+{
+    return systemVersion;
+}
+
+void Downloader::privateCopyUpdated()
+{
+    if (copyUpdate->version().isEmpty()) {
+        copyError = copyUpdate->errorString();
+        if (!systemToolInUse()) {
+            report(UpdateFailed, std::exchange(copyError, {}));
+            return;
+        }
+        // The user is told which tool stays in use, and how old it is.
+        startTool(updateTool, toolPath, { QStringLiteral("--version") });
+        return;
+    }
+    updateResult = copyUpdate->version();
+    trace() << "privateCopyUpdated" << updateResult;
+    emit snifferUpdated();
 }
 
 void Downloader::readUpdate()
@@ -401,6 +446,12 @@ void Downloader::readUpdate()
 
 void Downloader::gotUpdate(int exitCode)
 {
+    if (!copyError.isEmpty()) {
+        systemVersion = exitCode == 0 ? toolLines(updateOutput).value(0).trimmed() : QString();
+        lastMessage = std::exchange(copyError, {});
+        emit systemToolKept();
+        return;
+    }
     if (exitCode != 0) {
         traceError() << "gotUpdate"
                      << "exitCode" << exitCode;
@@ -495,6 +546,9 @@ void Downloader::startTool(ToolProcess *tool, const QString &program, const QStr
     ToolProcess::Options options;
     options.output = ToolProcess::Output::StandardOutput;
     options.silenceLimit = tool == conversionTool ? converterSilence : stallTimeout;
+    if (program == toolPath && !copyPath.isEmpty()) {
+        options.environment.insert(ExternalTools::PrivateCopyVariable, copyPath);
+    }
     tool->start(program, arguments, options);
 }
 
@@ -558,6 +612,7 @@ void Downloader::abandonAll()
     for (ToolProcess *tool : { pageTool, fileTool, conversionTool, updateTool, testTool }) {
         tool->abandon();
     }
+    copyUpdate->abandon();
     currentOperation = RequestNone;
     targetSave.reset();
     downloadSave.reset();

@@ -7,16 +7,18 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 #include <chrono>
 #include <memory>
 
-class QUrl;
 class ToolProcess;
+class ToolUpdate;
 
 // Drives the site-download tool (page, file, update, self-test) and the converter, one tool
-// per request kind. Every request ends in exactly one signal: its success signal or hasError(). A newer
-// request of a kind abandons the older one, which then reports nothing.
+// per request kind. Every request ends in exactly one signal: its success signal or hasError() (an
+// update may end in systemToolKept() instead). A newer request of a kind abandons the older one, which
+// then reports nothing.
 // A download lands in a private work folder and reaches a name the user sees only as a complete file:
 // converted into the chosen target, or kept beside it under its own name.
 class Downloader final : public QObject
@@ -70,7 +72,14 @@ public:
     // keeps it beside the result, an audio save drops it. Any other source is only read.
     void formatConverting(const QString &from, const QString &to, Downloader::FormatConvertingFrom mode,
                           UserFileSave::Replace replace);
+    // The tool updates itself ("--update") unless the driver keeps a private copy of it: then the copy in
+    // dataFolder is fetched from release and the launcher beside the program runs it.
+    void usePrivateCopy(const QString &dataFolder, const QUrl &release);
     void checkUpdates();
+    // The driver keeps a private copy but has none yet, so the launcher runs the system's tool.
+    bool systemToolInUse() const;
+    // What the system's tool printed for --version after an update that left it in use.
+    QString systemToolVersion() const;
     void testIt(const QString &url, const QString &expectedTitle);
     // Cancels the page lookup, a download or a conversion; nothing of theirs is reported afterwards.
     // A cancelled download leaves nothing; a cancelled conversion leaves no target and keeps the
@@ -104,6 +113,9 @@ signals:
     void doneExtractAudio();
     void percent(float value);
     void snifferUpdated();
+    // Ends an update in place of hasError() when no private copy could be fetched and the system's
+    // tool stays in use: its version in systemToolVersion(), the cause in lastToolMessage().
+    void systemToolKept();
 
 public slots:
     void requestPage();
@@ -135,6 +147,7 @@ private:
     // Puts the held download under its kept name, or a free name beside it; returns where it went.
     QString keepDownload();
     void noteReceived(RequestKind kind);
+    void privateCopyUpdated();
     QString converterPath() const;
 
     int currentOperation = RequestNone;
@@ -157,6 +170,11 @@ private:
     QByteArray pageOutput;
     QByteArray updateOutput;
     QString updateResult;
+    QString copyPath;
+    QUrl releaseAddress;
+    // Why fetching a copy failed, while the system's tool is asked for its version.
+    QString copyError;
+    QString systemVersion;
     QByteArray testOutput;
     QString testExpectedTitle;
     QStringList converterArguments;
@@ -168,4 +186,5 @@ private:
     ToolProcess *conversionTool;
     ToolProcess *updateTool;
     ToolProcess *testTool;
+    ToolUpdate *copyUpdate;
 };

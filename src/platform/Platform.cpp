@@ -48,6 +48,11 @@ QString executableName(Tool tool, Os os, bool olderThanNt52)
     return name;
 }
 
+bool siteToolUpdatesItself(Os os)
+{
+    return os == Os::Windows;
+}
+
 bool isOlderThanNt52()
 {
     if (currentOs() != Os::Windows) {

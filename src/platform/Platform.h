@@ -26,6 +26,10 @@ QString dataFolderRoot();
 // than NT 5.2), "ffplay.exe" on Windows; the bare names elsewhere.
 QString executableName(Tool tool, Os os, bool olderThanNt52 = false);
 
+// On Windows the site-download tool beside the program replaces itself when asked ("--update"). Elsewhere
+// it is the system's packaged tool, which refuses to, and the program keeps a private copy current instead.
+bool siteToolUpdatesItself(Os os);
+
 // True only on a Windows older than NT 5.2 (the 32-bit converter build is needed there).
 bool isOlderThanNt52();
 

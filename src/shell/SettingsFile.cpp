@@ -6,8 +6,8 @@
 
 QStringList SettingsGroups::all()
 {
-    return { ErrorTitles,   ErrorMessages, DownloadErrorMessages, WarningMessages, VideoSiteUrls,
-             OtherSiteUrls, Help,          HelpActions,           TestUrls,        TestSniffer };
+    return { ErrorTitles, ErrorMessages, DownloadErrorMessages, WarningMessages, VideoSiteUrls, OtherSiteUrls, Help,
+             HelpActions, TestUrls,      TestSniffer,           ToolRelease };
 }
 
 namespace SettingsFile {

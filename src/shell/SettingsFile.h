@@ -17,6 +17,8 @@ inline const QString LastUpdate = QStringLiteral("last_update");
 inline const QString LastUpdateVersion = QStringLiteral("last_update_v");
 inline const QString SavePathVideo = QStringLiteral("savepath_video");
 inline const QString SavePathAudio = QStringLiteral("savepath_audio");
+// The user was told once that the system's site-download tool stays in use.
+inline const QString SystemToolNoted = QStringLiteral("system_tool_noted");
 } // namespace SettingsKeys
 
 namespace SettingsGroups {
@@ -30,6 +32,8 @@ inline const QString Help = QStringLiteral("help");
 inline const QString HelpActions = QStringLiteral("help_actions");
 inline const QString TestUrls = QStringLiteral("tovrin_test_urls");
 inline const QString TestSniffer = QStringLiteral("test_sniffer");
+// Entry 0: the address under which the site-download tool's latest release publishes its files.
+inline const QString ToolRelease = QStringLiteral("tool_release");
 
 // In the order they are read at start.
 QStringList all();

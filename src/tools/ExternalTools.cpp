@@ -28,4 +28,12 @@ bool exists(Platform::Tool tool)
     return QFileInfo(path(tool)).isFile();
 }
 
+QString privateCopyPath(const QString &dataFolder, Platform::Os os)
+{
+    if (Platform::siteToolUpdatesItself(os)) {
+        return {};
+    }
+    return QDir::toNativeSeparators(QDir(dataFolder).filePath(QStringLiteral("tools/yt-dlp")));
+}
+
 } // namespace ExternalTools

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTimer>
 
 #include <utility>
@@ -99,6 +100,13 @@ void ToolProcess::start(const QString &program, const QStringList &arguments, co
     endWithParent(*process);
     if (options.output == Output::Merged) {
         process->setProcessChannelMode(QProcess::MergedChannels);
+    }
+    if (!options.environment.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (auto variable = options.environment.cbegin(); variable != options.environment.cend(); ++variable) {
+            environment.insert(variable.key(), variable.value());
+        }
+        process->setProcessEnvironment(environment);
     }
     QProcess *started = process;
     connect(process, &QProcess::readyReadStandardOutput, this, &ToolProcess::readStandardOutput);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -48,6 +49,8 @@ public:
         QByteArray politeStop;
         // How long each step of stop() waits before the next, harder one.
         std::chrono::milliseconds stopGrace { 5000 };
+        // Set in the tool's environment, over what the program's own environment holds.
+        QHash<QString, QString> environment;
     };
 
     explicit ToolProcess(QObject *parent = nullptr);

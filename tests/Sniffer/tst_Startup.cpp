@@ -1,6 +1,7 @@
 #include "Files.h"
 #include "Log.h"
 #include "TempHome.h"
+#include "ToolRelease.h"
 
 #include <QDate>
 #include <QDir>
@@ -52,7 +53,8 @@ void tst_Startup::firstAndSecondRun()
     const QString executable = appDir + QStringLiteral("/corvane2");
     QVERIFY(QFile::copy(QStringLiteral(CORVANE_EXECUTABLE), executable));
     const QString templatePath = appDir + QStringLiteral("/sniffer.ini");
-    QVERIFY(QFile::copy(QStringLiteral(CORVANE_SOURCE_DIR "/resources/sniffer.ini"), templatePath));
+    const QByteArray delivered = withToolRelease(readFile(QStringLiteral(CORVANE_SOURCE_DIR "/resources/sniffer.ini")));
+    QVERIFY(writeFile(templatePath, delivered));
 
     const QString settingsPath = home.dataFolder() + QStringLiteral("/sniffer.ini");
     const QString videoFolder = home.documents() + QStringLiteral("/Corvane 2/Video");
@@ -70,7 +72,7 @@ void tst_Startup::firstAndSecondRun()
     QVERIFY(QDir(videoFolder).exists());
 
     // A template put back before the second run stays where it is; the run appends to the same log.
-    QVERIFY(QFile::copy(QStringLiteral(CORVANE_SOURCE_DIR "/resources/sniffer.ini"), templatePath));
+    QVERIFY(writeFile(templatePath, delivered));
     QSettings(settingsPath, QSettings::IniFormat).setValue(QStringLiteral("last_update"), QStringLiteral("7"));
     // The daily tool update was due: the day it ran is recorded, after the window is shown.
     const auto updateDay = [&settingsPath] {

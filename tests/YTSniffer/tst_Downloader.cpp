@@ -4,6 +4,7 @@
 #include "FullDisk.h"
 #include "LocalHttpServer.h"
 #include "MediaProbe.h"
+#include "ToolRelease.h"
 #include "UpdateVersion.h"
 
 #include <QCoreApplication>
@@ -84,6 +85,8 @@ private slots:
     void toolFailures();
     void update_data();
     void update();
+    void privateCopy_data();
+    void privateCopy();
     void newerRequestWins();
 
 private:
@@ -391,7 +394,7 @@ void tst_Downloader::sameExtensionMoves()
     if (moved) {
         QCOMPARE(readFile(target), QByteArray("new"));
     } else {
-        QCOMPARE(errors.at(0).at(0).value<Downloader::errors>(), Downloader::ConversionFailed);
+        QCOMPARE(errors.at(0).at(0).value<Downloader::errors>(), Downloader::FolderNotWritable);
         QCOMPARE(readFile(source), QByteArray("new"));
     }
 }
@@ -652,7 +655,7 @@ void tst_Downloader::update()
     QFETCH(QByteArray, script);
     QFETCH(QString, version);
 
-    // Never the real tool: it would replace itself.
+    // The tool updates itself when no private copy is kept. Never the real tool: it would replace itself.
     QTemporaryDir tools;
     QVERIFY(writeFakeTool(tools.path(), script));
     Downloader downloader(tools.path());
@@ -666,6 +669,63 @@ void tst_Downloader::update()
         QCOMPARE(updated.count(), 1);
         QCOMPARE(versionFromUpdateOutput(downloader.updateText()), version);
     }
+}
+
+void tst_Downloader::privateCopy_data()
+{
+    QTest::addColumn<QByteArray>("published");
+    QTest::addColumn<QByteArray>("summed");
+    QTest::addColumn<QByteArray>("old");
+    QTest::addColumn<QString>("refusal");
+    const QByteArray release("release");
+    const QByteArray old("#!/bin/sh\necho 2001.01.01\n");
+    QTest::newRow("new copy") << release << release << QByteArray() << QString();
+    // Fetched, this tool would be refused.
+    QTest::newRow("up to date: nothing fetched") << QByteArray("tampered") << release << release << QString();
+    QTest::newRow("tampered") << QByteArray("tampered") << release << old << "does not match the SHA-256 sum";
+    QTest::newRow("no sum of the tool") << release << QByteArray() << old << "lists no SHA-256 sum";
+    QTest::newRow("does not run") << QByteArray("print(") << QByteArray("print(") << old << "does not run";
+    QTest::newRow("offline: system's tool")
+        << QByteArray("offline") << release << QByteArray() << "could not be fetched";
+}
+
+void tst_Downloader::privateCopy()
+{
+    QFETCH(QByteArray, published);
+    QFETCH(QByteArray, summed);
+    QFETCH(QByteArray, old);
+    QFETCH(QString, refusal);
+    FakeRelease release;
+    const auto bytes = [&release](const QByteArray &name) { return name == "release" ? release.tool : name; };
+    QVERIFY(release.publish(bytes(published), summed.isEmpty() ? QByteArray() : FakeRelease::sums(bytes(summed))));
+    QTemporaryDir data;
+    const QString copy = data.filePath(QStringLiteral("tools/yt-dlp"));
+    QVERIFY(old.isEmpty()
+            || (QDir().mkpath(data.filePath(QStringLiteral("tools"))) && writeFile(copy, bytes(old))
+                && QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)));
+    Downloader downloader;
+    downloader.usePrivateCopy(data.path(), QUrl(published == "offline" ? unreachableRelease : release.server.url({})));
+    QSignalSpy updated(&downloader, &Downloader::snifferUpdated);
+    QSignalSpy errors(&downloader, &Downloader::hasError);
+    QSignalSpy kept(&downloader, &Downloader::systemToolKept);
+    downloader.checkUpdates();
+    QTRY_COMPARE_WITH_TIMEOUT(updated.count() + errors.count() + kept.count(), 1, toolWaitMs);
+    if (refusal.isEmpty()) {
+        QCOMPARE(downloader.updateText(), QLatin1String(FakeRelease::version));
+        QCOMPARE(readFile(copy), release.tool);
+        // The driver's requests now run the copy.
+        QSignalSpy tested(&downloader, &Downloader::testOK);
+        downloader.testIt(QStringLiteral("http://127.0.0.1/"), QLatin1String(FakeRelease::version));
+        QVERIFY(tested.wait(toolWaitMs));
+        return;
+    }
+    QVERIFY2(downloader.lastToolMessage().contains(refusal), qPrintable(downloader.lastToolMessage()));
+    // The old copy, or none, and nothing left behind; without a copy the system's tool is named.
+    QCOMPARE(readFile(copy), old);
+    QCOMPARE(
+        QDir(data.filePath(QStringLiteral("tools"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        old.isEmpty() ? QStringList() : QStringList { QStringLiteral("yt-dlp") });
+    QCOMPARE(kept.count() == 1 && !downloader.systemToolVersion().isEmpty(), old.isEmpty());
 }
 
 void tst_Downloader::newerRequestWins()

@@ -2,6 +2,7 @@
 
 #include "Files.h"
 #include "SettingsFile.h"
+#include "ToolRelease.h"
 
 #include <QApplication>
 #include <QDir>
@@ -25,5 +26,5 @@ WindowFixture::~WindowFixture() = default;
 
 QByteArray WindowFixture::deliveredSettings()
 {
-    return readFile(QStringLiteral(CORVANE_SOURCE_DIR "/resources/sniffer.ini"));
+    return withToolRelease(readFile(QStringLiteral(CORVANE_SOURCE_DIR "/resources/sniffer.ini")));
 }

@@ -1,0 +1,245 @@
+#include "ToolUpdate.h"
+
+#include "ToolOutput.h"
+#include "ToolProcess.h"
+#include "Trace.h"
+#include "UserFileSave.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+#include <utility>
+
+namespace {
+
+const QString toolName = QStringLiteral("yt-dlp");
+const QString sumsName = QStringLiteral("SHA2-256SUMS");
+// A release's tool is a few MB; a server that sends much more is not serving a release.
+constexpr qint64 largestDownload = 64LL * 1024 * 1024;
+
+// The file's sum in a GNU-style list ("<hex>  <name>", or "*<name>" in binary mode); empty when none.
+QByteArray publishedSumOf(const QByteArray &sums, const QString &fileName)
+{
+    const QByteArray name = fileName.toUtf8();
+    for (const QByteArray &line : sums.split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() != 2 || (fields.at(1) != name && fields.at(1) != '*' + name)) {
+            continue;
+        }
+        const QByteArray sum = QByteArray::fromHex(fields.at(0));
+        // fromHex() skips what is not hex: only a clean 64-digit sum counts.
+        if (sum.size() == 32 && sum.toHex() == fields.at(0).toLower()) {
+            return sum;
+        }
+    }
+    return {};
+}
+
+QByteArray fileSum(const QString &path)
+{
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file)) {
+        return {};
+    }
+    return hash.result();
+}
+
+} // namespace
+
+ToolUpdate::ToolUpdate(QObject *parent)
+    : QObject(parent)
+    , network(new QNetworkAccessManager(this))
+    , versionRun(new ToolProcess(this))
+{
+    connect(versionRun, &ToolProcess::ended, this, [this](ToolProcess::End how, int exitCode) {
+        versionEnded(how == ToolProcess::End::Exited && exitCode == 0);
+    });
+}
+
+ToolUpdate::~ToolUpdate() = default;
+
+void ToolUpdate::start(const QUrl &release, const QString &copyPath)
+{
+    abandon();
+    copy = copyPath;
+    toolVersion.clear();
+    error.clear();
+    releaseAddress = release;
+    if (!releaseAddress.path().endsWith(QLatin1Char('/'))) {
+        releaseAddress.setPath(releaseAddress.path() + QLatin1Char('/'));
+    }
+    trace() << "ToolUpdate"
+            << "start" << releaseAddress << copy;
+    const QString scheme = release.scheme();
+    if (!release.isValid() || (scheme != QLatin1String("https") && scheme != QLatin1String("http"))) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, run = runs] {
+                if (run == runs) {
+                    fail(QStringLiteral("No release address of the site-download tool is set: sniffer.ini needs "
+                                        "an http or https address as entry 0 of [tool_release]."));
+                }
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    fetch(sumsName, &ToolUpdate::gotSums);
+}
+
+void ToolUpdate::abandon()
+{
+    ++runs;
+    if (QNetworkReply *dropped = std::exchange(reply, nullptr)) {
+        dropped->abort();
+    }
+    versionRun->abandon();
+    save.reset();
+}
+
+void ToolUpdate::setStallTimeout(std::chrono::milliseconds timeout)
+{
+    stallTimeout = timeout;
+}
+
+QString ToolUpdate::version() const
+{
+    return toolVersion;
+}
+
+QString ToolUpdate::errorString() const
+{
+    return error;
+}
+
+void ToolUpdate::fetch(const QString &fileName, Handler handler)
+{
+    // Certificates are checked, as Qt does by default. The release's files are served through redirects;
+    // none may lead from https to http.
+    QNetworkRequest request(releaseAddress.resolved(QUrl(fileName)));
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setTransferTimeout(int(stallTimeout.count()));
+    reply = network->get(request);
+    QNetworkReply *asked = reply;
+    connect(asked, &QNetworkReply::downloadProgress, this, [this, asked](qint64 received, qint64) {
+        if (received > largestDownload && asked == reply) {
+            error = QStringLiteral("%1 sent more than %2 MB; it is not taken.")
+                        .arg(asked->request().url().toString())
+                        .arg(largestDownload / (1024 * 1024));
+            asked->abort();
+        }
+    });
+    connect(asked, &QNetworkReply::finished, this, [this, asked, handler] {
+        asked->deleteLater();
+        if (asked != reply) {
+            return;
+        }
+        reply = nullptr;
+        if (!error.isEmpty()) {
+            fail(error);
+        } else if (asked->error() != QNetworkReply::NoError) {
+            fail(QStringLiteral("%1 could not be fetched: %2")
+                     .arg(asked->request().url().toString(), asked->errorString()));
+        } else {
+            (this->*handler)(asked);
+        }
+    });
+}
+
+void ToolUpdate::gotSums(QNetworkReply *answer)
+{
+    publishedSum = publishedSumOf(answer->readAll(), toolName);
+    if (publishedSum.isEmpty()) {
+        fail(QStringLiteral("%1 lists no SHA-256 sum of %2, so no copy is taken from this release.")
+                 .arg(answer->request().url().toString(), toolName));
+        return;
+    }
+    if (fileSum(copy) == publishedSum) {
+        trace() << "ToolUpdate"
+                << "the copy is the release's";
+        runVersion(copy, Result::UpToDate);
+        return;
+    }
+    fetch(toolName, &ToolUpdate::gotTool);
+}
+
+void ToolUpdate::gotTool(QNetworkReply *answer)
+{
+    const QByteArray tool = answer->readAll();
+    if (QCryptographicHash::hash(tool, QCryptographicHash::Sha256) != publishedSum) {
+        fail(QStringLiteral("The %1 fetched from %2 (%3 bytes) does not match the SHA-256 sum its release "
+                            "publishes; it was not installed.")
+                 .arg(toolName, answer->request().url().toString())
+                 .arg(tool.size()));
+        return;
+    }
+    QDir().mkpath(QFileInfo(copy).absolutePath());
+    // The copy is the program's own file: replacing the old one needs nobody's agreement.
+    save = std::make_unique<UserFileSave>(copy, UserFileSave::Replace::Agreed);
+    stagedCopy = save->workPath(toolName);
+    if (stagedCopy.isEmpty()) {
+        fail(save->errorString());
+        return;
+    }
+    UserFileSave staged(stagedCopy, UserFileSave::Replace::Refuse);
+    QIODevice *file = staged.open();
+    if (file != nullptr) {
+        file->write(tool);
+    }
+    if (file == nullptr || !staged.commit()
+        || !QFile::setPermissions(stagedCopy,
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                                      | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther)) {
+        fail(staged.errorString().isEmpty() ? QStringLiteral("%1 could not be made executable.").arg(stagedCopy)
+                                            : staged.errorString());
+        return;
+    }
+    runVersion(stagedCopy, Result::Installed);
+}
+
+void ToolUpdate::runVersion(const QString &program, Result onSuccess)
+{
+    resultOnRun = onSuccess;
+    ToolProcess::Options options;
+    options.silenceLimit = stallTimeout;
+    versionRun->start(program, { QStringLiteral("--version") }, options);
+}
+
+void ToolUpdate::versionEnded(bool ran)
+{
+    const QString printed = toolLines(versionRun->readOutput()).value(0).trimmed();
+    if (!ran || printed.isEmpty()) {
+        const QString words = versionRun->errorLine();
+        const QString which = resultOnRun == Result::Installed
+            ? QStringLiteral("The %1 of the release does not run here, so it was not installed").arg(toolName)
+            : QStringLiteral("%1 does not run").arg(QDir::toNativeSeparators(copy));
+        fail(which + (words.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + words));
+        return;
+    }
+    toolVersion = printed;
+    if (resultOnRun == Result::Installed && !save->commit(stagedCopy)) {
+        fail(save->errorString());
+        return;
+    }
+    trace() << "ToolUpdate" << resultOnRun << toolVersion;
+    end(resultOnRun);
+}
+
+void ToolUpdate::fail(const QString &why)
+{
+    error = why;
+    traceError() << "ToolUpdate" << error;
+    end(Result::Failed);
+}
+
+void ToolUpdate::end(Result result)
+{
+    save.reset();
+    stagedCopy.clear();
+    emit finished(result);
+}
