@@ -135,8 +135,6 @@ void tst_Downloader::initTestCase()
                     + QStringList { QStringLiteral("v:0,a:0 v:1,a:1"), served.filePath(QStringLiteral("v%v.m3u8")) }));
     const QByteArray title = "<html><head><title>Caf\xC3\xA9 \xE2\x80\x93 Live!</title></head><body>";
     QVERIFY(writeFile(served.filePath(QStringLiteral("page.html")), title + "<video src=\"clip.mp4\"></video>"));
-    QVERIFY(writeFile(served.filePath(QStringLiteral("two.html")),
-                      title + "<video src=\"clip.mp4\"></video><video src=\"short.mp4\"></video>"));
     // Pages of the adaptive kinds, from a short piece: two video renditions and a sound of their own.
     QVERIFY(run(converter(), words("-v error -i clip.mp4 -t 1.5 -c copy short.mp4"), served.path()));
     const QStringList renditions
@@ -173,16 +171,13 @@ void tst_Downloader::options_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QStringList>("resolutions");
-    QTest::addColumn<int>("videos");
 
     QTest::newRow("file served directly") << "clip.mp4"
-                                          << "clip" << QStringList { "unknown" } << 1;
+                                          << "clip" << QStringList { "unknown" };
     QTest::newRow("page with title and video") << "page.html"
-                                               << "Café – Live! (1)" << QStringList { "unknown" } << 1;
-    QTest::newRow("page with two videos") << "two.html"
-                                          << "Café – Live! (1)" << QStringList { "unknown" } << 2;
+                                               << "Café – Live! (1)" << QStringList { "unknown" };
     QTest::newRow("HLS master with two variants") << "master.m3u8"
-                                                  << "master" << QStringList { "best", "160x120", "320x240" } << 1;
+                                                  << "master" << QStringList { "best", "160x120", "320x240" };
 }
 
 void tst_Downloader::options()
@@ -194,7 +189,6 @@ void tst_Downloader::options()
     const VideoInfo &info = downloader.videoInfo();
     QVERIFY(info.hasTitleAndFormats());
     QTEST(info.title, "title");
-    QTEST(info.videoCount, "videos");
     // The real tool prints no duration for these pages.
     QCOMPARE(info.duration, QStringLiteral("0:00"));
     QStringList seen;

@@ -102,12 +102,9 @@ void tst_FormatListing::selector_data()
     QTest::addColumn<QString>("selector");
 
     QTest::newRow("best as video") << "best" << false << "bv*+ba/b";
-    QTest::newRow("best as audio") << "best" << true << "ba/b";
     QTest::newRow("video only as video gets sound") << "video" << false << "hls-295+ba/hls-295";
     QTest::newRow("video only as audio") << "video" << true << "ba/b";
-    QTest::newRow("audio only as audio") << "audio" << true << "hls-295";
     QTest::newRow("audio only as video gets pictures") << "audio" << false << "bv+hls-295/hls-295";
-    QTest::newRow("both, as audio") << "both" << true << "hls-295";
 }
 
 void tst_FormatListing::selector()
