@@ -2,6 +2,7 @@
 
 #include "MessageIds.h"
 #include "Program.h"
+#include "ToolUpdate.h"
 #include "Trace.h"
 #include "UpdateVersion.h"
 #include "ui_OldSniffer.h"
@@ -29,7 +30,8 @@ bool Sniffer::checkLastUpdateDate()
 
 void Sniffer::initToolUpdate()
 {
-    downloader->usePrivateCopy(dataFolder, QUrl(settingsLists.value(SettingsGroups::ToolRelease).value(0)));
+    downloader->usePrivateCopy(
+        dataFolder, QUrl(settingsLists.value(SettingsGroups::ToolRelease).value(0, ToolUpdate::defaultRelease)));
     connect(downloader.get(), &Downloader::systemToolKept, this, &Sniffer::systemToolKept);
 }
 

@@ -27,6 +27,10 @@ public:
     enum class Result { Installed, UpToDate, Failed };
     Q_ENUM(Result)
 
+    // Where the tool's releases publish their files, for a settings file written before it named one.
+    static inline const QString defaultRelease
+        = QStringLiteral("https://github.com/yt-dlp/yt-dlp/releases/latest/download/");
+
     explicit ToolUpdate(QObject *parent = nullptr);
     ~ToolUpdate() override;
 
