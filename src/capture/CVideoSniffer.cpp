@@ -11,7 +11,9 @@
 
 #ifdef _WIN32
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #else
+#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -30,24 +32,49 @@ bool usableOctet(quint8 first)
     return first != 0 && first != 255 && first != 169 && first != 254;
 }
 
-// The last IPv4 address of the adapter whose first octet makes it usable, logging each one found.
-std::optional<std::array<quint8, 4>> usableAddress(const pcap_if_t &adapter, bool log)
+// Global and unique-local addresses; not loopback, unspecified, link-local (fe80::/10) or multicast.
+bool usableIpv6(const in6_addr &address)
 {
-    std::optional<std::array<quint8, 4>> found;
+    const auto *bytes = reinterpret_cast<const quint8 *>(&address);
+    const bool linkLocal = bytes[0] == 0xfe && (bytes[1] & 0xc0) == 0x80;
+    return !IN6_IS_ADDR_UNSPECIFIED(&address) && !IN6_IS_ADDR_LOOPBACK(&address) && !linkLocal && bytes[0] != 0xff;
+}
+
+// The adapter with its last usable IPv4 address, logging each one found; nothing when it has no usable address.
+std::optional<CVideoSniffer::Adapter> usableAdapter(const pcap_if_t &adapter, bool log)
+{
+    CVideoSniffer::Adapter found { QByteArray(adapter.name), 0, {} };
+    bool usable = false;
     for (const pcap_addr_t *entry = adapter.addresses; entry; entry = entry->next) {
+        if (entry->addr && entry->addr->sa_family == AF_INET6) {
+            usable = usable || usableIpv6(reinterpret_cast<const sockaddr_in6 *>(entry->addr)->sin6_addr);
+        }
         if (!entry->addr || entry->addr->sa_family != AF_INET) {
             continue;
         }
         std::array<quint8, 4> octets;
         std::memcpy(octets.data(), &reinterpret_cast<const sockaddr_in *>(entry->addr)->sin_addr, octets.size());
         if (usableOctet(octets[0])) {
-            found = octets;
+            found.address = octets;
+            usable = true;
             if (log) {
                 qDebug() << octets[0] << octets[1] << octets[2] << octets[3];
             }
         }
     }
+    if (!usable) {
+        return std::nullopt;
+    }
+#ifndef _WIN32
+    found.index = if_nametoindex(adapter.name);
+#endif
     return found;
+}
+
+// The link types the frame decoder reads.
+bool decodable(int linkType)
+{
+    return linkType == DLT_EN10MB || linkType == DLT_RAW || linkType == DLT_LINUX_SLL || linkType == DLT_LINUX_SLL2;
 }
 
 // Returns after frames arrive or a short while; the caller rechecks its stop flag in between.
@@ -61,34 +88,55 @@ void waitForFrames([[maybe_unused]] pcap_t *handle)
 
 constexpr int snapshotLength = 65535;
 constexpr int readTimeoutMs = 1000;
+// Immediate mode gives every frame a slot of the snapshot length: libpcap's default 2 MiB holds about 30 and
+// drops frames under load.
+constexpr int kernelBufferBytes = 64 * 1024 * 1024;
 
 } // namespace
 
 QList<QByteArray> CVideoSniffer::listInterfaces()
 {
     qDebug() << "listInterfaces";
+    const std::optional<QList<Adapter>> adapters = usableAdapters(true);
+    if (!adapters) {
+        CaptureReporter::report(QStringLiteral("Unable to get interfaces"));
+        return {};
+    }
     QList<QByteArray> names;
+    for (const Adapter &adapter : *adapters) {
+        names.append(adapter.name);
+        qDebug() << "sniffer iface: " << adapter.name;
+    }
+    return names;
+}
+
+std::optional<QList<CVideoSniffer::Adapter>> CVideoSniffer::usableAdapters(bool log)
+{
     char errorBuffer[PCAP_ERRBUF_SIZE] = {};
-    qDebug() << "before pcap_findalldevs";
+    if (log) {
+        qDebug() << "before pcap_findalldevs";
+    }
     pcap_if_t *found = nullptr;
     if (pcap_findalldevs(&found, errorBuffer) == -1) {
         qDebug() << "Error in pcap finaldevs" << errorBuffer;
-        CaptureReporter::report(QStringLiteral("Unable to get interfaces"));
-        return names;
+        return std::nullopt;
     }
     const AdapterList adapters(found);
-    qDebug() << "after pcap_findalldevs";
-    qDebug() << "Sniff error:<<" << errorBuffer;
+    if (log) {
+        qDebug() << "after pcap_findalldevs";
+        qDebug() << "Sniff error:<<" << errorBuffer;
+    }
+    QList<Adapter> usable;
     for (const pcap_if_t *adapter = adapters.get(); adapter; adapter = adapter->next) {
-        if (!adapter->addresses || (adapter->flags & PCAP_IF_LOOPBACK) != 0) {
+        // One that is down cannot be opened; it counts once it is up.
+        if ((adapter->flags & PCAP_IF_LOOPBACK) != 0 || (adapter->flags & PCAP_IF_UP) == 0) {
             continue;
         }
-        if (usableAddress(*adapter, false)) {
-            names.append(QByteArray(adapter->name));
-            qDebug() << "sniffer iface: " << adapter->name;
+        if (std::optional<Adapter> entry = usableAdapter(*adapter, false)) {
+            usable.append(std::move(*entry));
         }
     }
-    return names;
+    return usable;
 }
 
 CVideoSniffer::CVideoSniffer(const QByteArray &adapterName)
@@ -97,7 +145,7 @@ CVideoSniffer::CVideoSniffer(const QByteArray &adapterName)
         traceError() << "CVideoSniffer" << adapterName << ":" << error;
         return;
     }
-    matcher = std::make_unique<FrameMatcher>(interfaceAddress, ignored,
+    matcher = std::make_unique<FrameMatcher>(openedAdapter.address, ignored,
                                              [this](SniffReport report) { deliver(std::move(report)); });
     start();
     trace() << "CVideoSniffer" << adapterName << ":"
@@ -142,13 +190,19 @@ bool CVideoSniffer::open(const QByteArray &adapterName)
             CaptureReporter::report(error);
             return false;
         }
-        const auto address = usableAddress(*adapter, true);
-        if (!address) {
-            error = QStringLiteral("Adapter %1 has no usable IPv4 address").arg(QString::fromLocal8Bit(adapterName));
+        std::optional<Adapter> usable = usableAdapter(*adapter, true);
+        if (!usable) {
+            error = QStringLiteral("Adapter %1 has no usable IP address").arg(QString::fromLocal8Bit(adapterName));
             return false;
         }
-        interfaceAddress = *address;
+        openedAdapter = std::move(*usable);
     }
+    return activate(adapterName);
+}
+
+bool CVideoSniffer::activate(const QByteArray &adapterName)
+{
+    char errorBuffer[PCAP_ERRBUF_SIZE] = {};
 
     // Immediate mode and a non-blocking handle let the loop see its stop flag on a quiet adapter too.
     pcap_t *opened = pcap_create(adapterName.constData(), errorBuffer);
@@ -158,6 +212,7 @@ bool CVideoSniffer::open(const QByteArray &adapterName)
         pcap_set_promisc(opened, 0);
         pcap_set_timeout(opened, readTimeoutMs);
         pcap_set_immediate_mode(opened, 1);
+        pcap_set_buffer_size(opened, kernelBufferBytes);
         status = pcap_activate(opened);
         if (status != 0) {
             const char *text = pcap_geterr(opened);
@@ -169,15 +224,17 @@ bool CVideoSniffer::open(const QByteArray &adapterName)
              << static_cast<const void *>(status < 0 ? nullptr : opened);
     if (status < 0) {
         error = QString::fromLocal8Bit(errorBuffer);
+        denied = status == PCAP_ERROR_PERM_DENIED;
         if (opened) {
             pcap_close(opened);
         }
         return false;
     }
-    if (pcap_datalink(opened) != DLT_EN10MB) {
-        error = QStringLiteral("Adapter %1 does not deliver Ethernet frames (link type %2)")
+    if (!decodable(pcap_datalink(opened))) {
+        const char *linkName = pcap_datalink_val_to_name(pcap_datalink(opened));
+        error = QStringLiteral("Adapter %1 delivers frames of link type %2, which cannot be read")
                     .arg(QString::fromLocal8Bit(adapterName),
-                         QString::fromLatin1(pcap_datalink_val_to_name(pcap_datalink(opened))));
+                         linkName ? QString::fromLatin1(linkName) : QString::number(pcap_datalink(opened)));
         pcap_close(opened);
         return false;
     }
@@ -221,12 +278,27 @@ bool CVideoSniffer::takeIgnoredUrl(const QByteArray &url)
 
 bool CVideoSniffer::isCapturing() const
 {
-    return handle != nullptr;
+    return handle != nullptr && !hasEnded();
+}
+
+bool CVideoSniffer::hasEnded() const
+{
+    return handle != nullptr && loopFinished.load() && !stopRequested.load();
 }
 
 QString CVideoSniffer::openError() const
 {
     return error;
+}
+
+bool CVideoSniffer::permissionDenied() const
+{
+    return denied;
+}
+
+const CVideoSniffer::Adapter &CVideoSniffer::adapter() const
+{
+    return openedAdapter;
 }
 
 void CVideoSniffer::run()
@@ -247,7 +319,21 @@ void CVideoSniffer::run()
         // The frame's capture time is the clock that ages requests.
         matcher->handleFrame(data, qsizetype(header->caplen), qint64(header->ts.tv_sec));
     }
+    logStatistics();
     loopFinished.store(true);
+}
+
+void CVideoSniffer::logStatistics()
+{
+    pcap_stat counts {};
+    if (pcap_stats(handle, &counts) == -1) {
+        trace() << "pcap_stats" << openedAdapter.name << ":" << pcap_geterr(handle);
+        return;
+    }
+    // Frames the kernel dropped were never seen: a nonzero count means responses may have been missed.
+    QDebug line = counts.ps_drop != 0 || counts.ps_ifdrop != 0 ? traceError() : trace();
+    line << "pcap_stats" << openedAdapter.name << ":"
+         << "received" << counts.ps_recv << "dropped" << counts.ps_drop << "by the interface" << counts.ps_ifdrop;
 }
 
 void CVideoSniffer::deliver(SniffReport report)

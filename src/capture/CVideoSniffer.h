@@ -12,6 +12,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 struct SniffReport;
 class FrameMatcher;
@@ -22,8 +23,22 @@ struct pcap;
 class CVideoSniffer final : public QThread
 {
 public:
-    // Adapters with a usable IPv4 address; never loopback.
+    // An adapter worth watching as the system lists it now.
+    struct Adapter
+    {
+        QByteArray name;
+        // The kernel's number for it: a new one when an adapter of the same name was removed and added again.
+        unsigned index = 0;
+        // Its last usable IPv4 address; zero when it has only IPv6 ones.
+        std::array<quint8, 4> address {};
+    };
+
+    // Adapters that are up and have a usable IPv4 or IPv6 address; never loopback. Shows a box when they cannot be
+    // listed.
     static QList<QByteArray> listInterfaces();
+    // The same without a box; nothing when the system could not list them. log: the enumeration's log lines,
+    // which a periodic look would repeat every few seconds.
+    static std::optional<QList<Adapter>> usableAdapters(bool log);
 
     // Opens the adapter and starts capturing; when that fails the object exists but never captures.
     explicit CVideoSniffer(const QByteArray &adapterName);
@@ -34,25 +49,34 @@ public:
     void registerCallback(SniffCallback receiver);
     void addIgnoredUrl(const QByteArray &url, int count);
     bool takeIgnoredUrl(const QByteArray &url);
-    // The adapter was opened and the capture thread started.
+    // Opened, and the capture loop has not ended on an error (the adapter went away).
     bool isCapturing() const;
+    // The capture loop ran and ended on an error.
+    bool hasEnded() const;
     // Why not, when it was not.
     QString openError() const;
+    // Opening failed because this process may not capture.
+    bool permissionDenied() const;
+    // The adapter as it was when the engine opened it.
+    const Adapter &adapter() const;
 
 protected:
     void run() override;
 
 private:
     bool open(const QByteArray &adapterName);
+    bool activate(const QByteArray &adapterName);
     void deliver(SniffReport report);
+    void logStatistics();
 
     std::mutex callbackMutex;
     SniffCallback callback = nullptr;
     std::atomic<bool> stopRequested { false };
     std::atomic<bool> loopFinished { false };
     pcap *handle = nullptr;
-    std::array<quint8, 4> interfaceAddress {};
     IgnoreList ignored;
     std::unique_ptr<FrameMatcher> matcher;
     QString error;
+    bool denied = false;
+    Adapter openedAdapter;
 };
