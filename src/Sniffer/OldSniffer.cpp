@@ -3,6 +3,7 @@
 #include "CVideoSniffer.h"
 #include "CYouTubeDownloadDlg.h"
 #include "CYouTubeDownloader.h"
+#include "CaptureEngines.h"
 #include "ExternalTools.h"
 #include "MessageIds.h"
 #include "Options.h"
@@ -24,6 +25,8 @@ namespace {
 
 constexpr int snifferKind = 5;
 constexpr int queueInterval = 50;
+// How often the open page looks for adapters that appeared, went away or changed.
+constexpr int adapterInterval = 3000;
 constexpr int pressedIconTime = 300;
 constexpr qint64 copyChunk = 1024 * 1024;
 
@@ -105,22 +108,36 @@ void Sniffer::showOldSniffer()
 
 void Sniffer::startEngines()
 {
-    // Engines that could not open their adapter are tried again at the next opening of the page.
-    std::erase_if(engines, [](const std::unique_ptr<CVideoSniffer> &engine) { return !engine->isCapturing(); });
-    if (!engines.empty()) {
+    engines->refresh(true);
+    switch (engines->problem()) {
+    case CaptureEngines::Problem::None:
+        break;
+    case CaptureEngines::Problem::NoAdapter:
+        showError(MessageIds::NoCaptureAdapter);
+        break;
+    case CaptureEngines::Problem::NotPermitted:
+        showError(MessageIds::CaptureNotPermitted);
+        break;
+    case CaptureEngines::Problem::Failed:
+        showErrorMessage(MessageIds::CaptureFailed, Error, engines->failures().join(QLatin1Char('\n')));
+        break;
+    }
+    if (!adapterTimer) {
+        adapterTimer = new QTimer(this);
+        adapterTimer->setObjectName(QStringLiteral("adapterTimer"));
+        connect(adapterTimer, &QTimer::timeout, this, &Sniffer::followAdapters);
+    }
+    adapterTimer->start(adapterInterval);
+}
+
+void Sniffer::followAdapters()
+{
+    // The engines go on capturing while another page is shown; the next opening brings them up to date.
+    if (!container(LayerPlan::Page::Sniffer)->isVisible()) {
+        adapterTimer->stop();
         return;
     }
-    const QList<QByteArray> adapters = CVideoSniffer::listInterfaces();
-    for (const QByteArray &adapter : adapters) {
-        auto engine = std::make_unique<CVideoSniffer>(adapter);
-        if (engine->isCapturing()) {
-            engine->registerCallback(&Sniffer::queueSniffReport);
-            engines.push_back(std::move(engine));
-        }
-    }
-    if (engines.empty()) {
-        showError(adapters.isEmpty() ? MessageIds::NoCaptureAdapter : MessageIds::CaptureNotPermitted);
-    }
+    engines->refresh(false);
 }
 
 void Sniffer::checkUrlQueue()
@@ -182,7 +199,7 @@ void Sniffer::onClickOldSnifferListItem()
 void Sniffer::ignoreOwnRequest(const QString &url)
 {
     const QByteArray reported = SniffedList::reportedUrl(url);
-    for (const std::unique_ptr<CVideoSniffer> &engine : engines) {
+    for (const std::unique_ptr<CVideoSniffer> &engine : engines->engines()) {
         engine->addIgnoredUrl(reported, 1);
     }
 }
@@ -192,14 +209,14 @@ void Sniffer::withdrawOwnRequest(const QString &url)
     // An entry the engine did not use up would swallow the next real report of the address: the own
     // request failed, or went out through another adapter.
     const QByteArray reported = SniffedList::reportedUrl(url);
-    for (const std::unique_ptr<CVideoSniffer> &engine : engines) {
+    for (const std::unique_ptr<CVideoSniffer> &engine : engines->engines()) {
         engine->takeIgnoredUrl(reported);
     }
 }
 
 const std::vector<std::unique_ptr<CVideoSniffer>> &Sniffer::captureEngines() const
 {
-    return engines;
+    return engines->engines();
 }
 
 void Sniffer::onClickOldSnifferPreview()

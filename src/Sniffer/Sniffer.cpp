@@ -1,6 +1,7 @@
 #include "Sniffer.h"
 
 #include "CVideoSniffer.h"
+#include "CaptureEngines.h"
 #include "CaptureMessageBoxes.h"
 #include "Trace.h"
 #include "WindowTitle.h"
@@ -73,6 +74,7 @@ void Sniffer::start()
             << "OK";
     captureMessages = std::make_unique<CaptureMessageBoxes>();
     CaptureReporter::install(captureMessages.get());
+    engines = std::make_unique<CaptureEngines>(&Sniffer::queueSniffReport);
     initWidgets();
     initClickDownloadOS();
     initClickHelp();

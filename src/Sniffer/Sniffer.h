@@ -19,6 +19,7 @@
 #include <source_location>
 #include <vector>
 
+class CaptureEngines;
 class CaptureMessageBoxes;
 class CVideoSniffer;
 class QAction;
@@ -97,7 +98,7 @@ public:
     // Whether the user agreed to replace an existing file of the chosen name.
     UserFileSave::Replace chosenReplace = UserFileSave::Replace::Refuse;
 
-    // The sniffer page's engines, one per adapter that could be opened.
+    // The sniffer page's engines, one per usable adapter; some may have failed to open theirs.
     const std::vector<std::unique_ptr<CVideoSniffer>> &captureEngines() const;
 
     // The capture engines' report receiver: runs on their threads and only queues the report.
@@ -211,6 +212,7 @@ private:
     FormatEntry chosenFormat() const;
     QWidget *container(LayerPlan::Page page) const;
     void startEngines();
+    void followAdapters();
     void refreshOldSnifferList();
     int selectedSniffedIndex() const;
     void ignoreOwnRequest(const QString &url);
@@ -265,7 +267,8 @@ private:
     bool oldSnifferOpened = false;
     SniffedList sniffedItems;
     QTimer *urlQueueTimer = nullptr;
-    std::vector<std::unique_ptr<CVideoSniffer>> engines;
+    std::unique_ptr<CaptureEngines> engines;
+    QTimer *adapterTimer = nullptr;
     // 4 after the video button, 5 after the audio button.
     int sniffedDownloadKind = 0;
     QPointer<QFileDialog> sniffedSaveDialog;

@@ -1,4 +1,5 @@
 #include "CVideoSniffer.h"
+#include "CaptureEngines.h"
 #include "CaptureReporter.h"
 #include "LocalHttpServer.h"
 #include "SniffReportQueue.h"
@@ -159,6 +160,7 @@ void tst_CaptureLive::unknownAdapterDoesNotCapture()
     const CVideoSniffer engine("no-such-adapter");
     QVERIFY(!engine.isCapturing());
     QVERIFY(engine.openError().contains(QStringLiteral("no-such-adapter")));
+    QVERIFY(!engine.permissionDenied());
     QVERIFY(reporter.texts.isEmpty());
 }
 
@@ -181,17 +183,22 @@ void tst_CaptureLive::loopbackAdapter()
 }
 
 // Frames with real Ethernet addresses: a veth pair whose far end sits in a namespace of this test, with the
-// server inside it. Afterwards the pair is idle, and an engine on it must still stop.
+// server inside it. Afterwards the pair is idle, and an engine on it must still stop. The page's engines, started
+// before the pair existed, follow it: they watch it from its first usable address (IPv6 counts) on, and anew
+// when it gets an IPv4 address and when it is removed and added again.
 void tst_CaptureLive::vethIntoNamespace()
 {
     const QString id = QString::number(getpid());
     const QString space = QStringLiteral("cvcap") + id;
     const QString near = QStringLiteral("cvc") + id + QLatin1Char('a');
     const QString far = QStringLiteral("cvc") + id + QLatin1Char('b');
+    const QString tunnel = QStringLiteral("cvc") + id + QLatin1Char('t');
     const QString subnet = QStringLiteral("10.213.%1.").arg(getpid() % 250 + 1);
-    // "%n" / "%f" / "%s" stand for the near and far link and the namespace.
+    // "%n" / "%f" / "%t" / "%s" stand for the near and far link, the tunnel and the namespace.
     const auto run = [&](QString command) {
-        command.replace(QStringLiteral("%n"), near).replace(QStringLiteral("%f"), far);
+        command.replace(QStringLiteral("%n"), near)
+            .replace(QStringLiteral("%f"), far)
+            .replace(QStringLiteral("%t"), tunnel);
         return ip(command.replace(QStringLiteral("%s"), space).split(QLatin1Char(' ')));
     };
     if (!run(QStringLiteral("netns add %s"))) {
@@ -199,16 +206,22 @@ void tst_CaptureLive::vethIntoNamespace()
     }
     const auto cleanUp = qScopeGuard([&] {
         run(QStringLiteral("link del %n"));
+        run(QStringLiteral("link del %t"));
         run(QStringLiteral("netns del %s"));
     });
-    QVERIFY(run(QStringLiteral("link add %n type veth peer name %f netns %s")));
-    // No IPv6 link-local addresses, so nothing talks on the pair unless the test does.
-    QVERIFY(run(QStringLiteral("link set %n addrgenmode none")));
-    QVERIFY(run(QStringLiteral("netns exec %s ip link set %f addrgenmode none")));
+    CaptureEngines engines(collect);
+    engines.refresh(true);
+    const auto addLink = [&] {
+        QVERIFY(run(QStringLiteral("link add %n type veth peer name %f netns %s")));
+        // No IPv6 link-local addresses, so nothing talks on the pair unless the test does.
+        QVERIFY(run(QStringLiteral("link set %n addrgenmode none")));
+        QVERIFY(run(QStringLiteral("netns exec %s ip link set %f addrgenmode none")));
+        QVERIFY(run(QStringLiteral("link set %n up")));
+        QVERIFY(run(QStringLiteral("netns exec %s ip addr add ") + subnet + QStringLiteral("2/30 dev %f")));
+        QVERIFY(run(QStringLiteral("netns exec %s ip link set %f up")));
+    };
+    addLink();
     QVERIFY(run(QStringLiteral("addr add 169.254.213.1/30 dev %n")));
-    QVERIFY(run(QStringLiteral("link set %n up")));
-    QVERIFY(run(QStringLiteral("netns exec %s ip addr add ") + subnet + QStringLiteral("2/30 dev %f")));
-    QVERIFY(run(QStringLiteral("netns exec %s ip link set %f up")));
 
     // A link-local address alone does not qualify.
     QVERIFY(!CVideoSniffer::listInterfaces().contains(near.toLatin1()));
@@ -217,38 +230,60 @@ void tst_CaptureLive::vethIntoNamespace()
         QVERIFY(!unusable.isCapturing());
         QVERIFY(!unusable.openError().isEmpty());
     }
-    QVERIFY(run(QStringLiteral("addr add ") + subnet + QStringLiteral("1/30 dev %n")));
+    QVERIFY(run(QStringLiteral("addr add fd00:213::1/64 nodad dev %n")));
     QVERIFY(CVideoSniffer::listInterfaces().contains(near.toLatin1()));
+    engines.refresh(false);
+    QVERIFY(run(QStringLiteral("addr add ") + subnet + QStringLiteral("1/30 dev %n")));
     QVERIFY(reporter.texts.isEmpty());
-
-    const QHostAddress server(subnet + QLatin1Char('2'));
-    std::unique_ptr<LocalHttpServer> http;
-    std::thread([&] {
-        const int handle = open(qPrintable(QStringLiteral("/var/run/netns/") + space), O_RDONLY | O_CLOEXEC);
-        if (handle >= 0 && setns(handle, CLONE_NEWNET) == 0) {
-            http = std::make_unique<LocalHttpServer>(folder.path(), server);
-        }
-        if (handle >= 0) {
-            close(handle);
-        }
-    }).join();
-    QVERIFY2(http && http->port() != 0, "no server inside the namespace");
 
     std::unique_ptr<CVideoSniffer> engine = openEngine(near.toLatin1());
     if (!engine) {
         QSKIP("capturing needs root or CAP_NET_RAW");
     }
     QVERIFY2(engine->isCapturing(), qPrintable(engine->openError()));
-    verifyReport(QHostAddress(subnet + QLatin1Char('1')), server, http->port(),
-                 server.toString().toLatin1() + ':' + QByteArray::number(http->port()));
-    http.reset();
-
+    const QHostAddress server(subnet + QLatin1Char('2'));
+    // Each server listens on a port of its own, so that no report of an earlier one counts for it.
+    const auto verifyServed = [&] {
+        std::unique_ptr<LocalHttpServer> http;
+        std::thread([&] {
+            const int handle = open(qPrintable(QStringLiteral("/var/run/netns/") + space), O_RDONLY | O_CLOEXEC);
+            if (handle >= 0 && setns(handle, CLONE_NEWNET) == 0) {
+                http = std::make_unique<LocalHttpServer>(folder.path(), server);
+            }
+            if (handle >= 0) {
+                close(handle);
+            }
+        }).join();
+        QVERIFY2(http && http->port() != 0, "no server inside the namespace");
+        verifyReport(QHostAddress(subnet + QLatin1Char('1')), server, http->port(),
+                     server.toString().toLatin1() + ':' + QByteArray::number(http->port()));
+    };
+    verifyServed();
     // Without a way out of a blocking read this hangs until the test's timeout.
     QTest::qWait(1500);
     QElapsedTimer stopping;
     stopping.start();
     engine.reset();
     qInfo() << "quiet adapter: engine stopped in" << stopping.elapsed() << "ms";
+
+    engines.refresh(false);
+    verifyServed();
+    QVERIFY(run(QStringLiteral("link del %n")));
+    addLink();
+    QVERIFY(run(QStringLiteral("addr add ") + subnet + QStringLiteral("1/30 dev %n")));
+    engines.refresh(false);
+    verifyServed();
+
+    // A tunnel's frames carry no link header (link type RAW); it is watched all the same.
+    QVERIFY(run(QStringLiteral("tuntap add mode tun name %t")));
+    QVERIFY(run(QStringLiteral("addr add fd00:214::1/64 dev %t")));
+    engines.refresh(false);
+    QVERIFY(run(QStringLiteral("link set %t up")));
+    engines.refresh(false);
+    const auto &started = engines.engines();
+    QVERIFY(std::any_of(started.cbegin(), started.cend(), [&](const auto &watching) {
+        return watching->adapter().name == tunnel.toLatin1() && watching->isCapturing();
+    }));
 }
 
 QTEST_GUILESS_MAIN(tst_CaptureLive)

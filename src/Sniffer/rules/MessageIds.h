@@ -14,10 +14,11 @@ enum Error : int {
     CaptureNotPermitted = 9,
     NoCaptureAdapter = 10,
     RecordingNotMade = 11,
+    CaptureFailed = 12,
 };
 
-inline constexpr std::array errors { UnsupportedAddress,  NoVideoId,        InvalidAddress,  NoSnifferTestPage,
-                                     CaptureNotPermitted, NoCaptureAdapter, RecordingNotMade };
+inline constexpr std::array errors { UnsupportedAddress,  NoVideoId,        InvalidAddress,   NoSnifferTestPage,
+                                     CaptureNotPermitted, NoCaptureAdapter, RecordingNotMade, CaptureFailed };
 
 // The site-download driver's error codes run from 0 up to this count, exclusive.
 inline constexpr int downloadErrorCount = 11;
