@@ -61,7 +61,7 @@ public:
     // The usual file extension of a reported media type, a full "video/mp2t" or the bare subtype the
     // engines give for "video/"; case and parameters do not matter.
     static QString extensionFor(const QByteArray &mediaType);
-    // Number, time, type, size ("?" when unknown), then the host and file name that tell rows apart.
+    // Number, time, type, size ("?" when unknown), then the file name and host that tell rows apart.
     static QString rowText(const SniffedItem &item);
     static bool isFromVideoSite(const QString &url);
     // An item's address in the form the capture engines report it (no scheme), for their ignore lists.

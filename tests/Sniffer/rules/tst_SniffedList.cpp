@@ -95,7 +95,7 @@ void tst_SniffedList::newestRowFirst()
     list.add(QStringLiteral("https://h/new/"), {}, length(5 * 1048576), "MP3", QTime(23, 59, 59));
     QCOMPARE(list.rowTexts(),
              QStringList({ QStringLiteral("2. 23:59:59           MP3           5.00 MB     h"),
-                           QStringLiteral("1. 09:01:02           flv           0.10 MB     h:81  old one.flv") }));
+                           QStringLiteral("1. 09:01:02           flv           0.10 MB     old one.flv  h:81") }));
     QCOMPARE(list.at(list.indexOfRow(0)).url, QStringLiteral("https://h/new/"));
 }
 
