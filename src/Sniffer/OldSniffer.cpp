@@ -71,7 +71,8 @@ QIcon stateIcon(SniffedItem::State state)
 
 void Sniffer::queueSniffReport(QByteArray url, QByteArray requestHeader, QByteArray contentLength, QByteArray mediaType)
 {
-    reportQueue().push({ "http://" + url, std::move(requestHeader), std::move(contentLength), std::move(mediaType) });
+    reportQueue().push(
+        { SniffedList::withScheme(url), std::move(requestHeader), std::move(contentLength), std::move(mediaType) });
 }
 
 void Sniffer::runOldSniffer()
@@ -157,11 +158,17 @@ void Sniffer::checkUrlQueue()
 void Sniffer::refreshOldSnifferList()
 {
     QListWidget *list = oldSniffer->mediaList;
+    // The buttons act on the selected row: a new arrival must not move it. The rows know their item, as
+    // the items may have changed already.
+    const int selectedNumber = list->currentItem() == nullptr ? -1 : list->currentItem()->data(Qt::UserRole).toInt();
     list->clear();
     const QStringList rows = sniffedItems.rowTexts();
     for (int row = 0; row < rows.size(); ++row) {
+        const SniffedItem &sniffed = sniffedItems.at(sniffedItems.indexOfRow(row));
         auto *item = new QListWidgetItem(rows.at(row), list);
-        item->setIcon(stateIcon(sniffedItems.at(sniffedItems.indexOfRow(row)).state));
+        item->setIcon(stateIcon(sniffed.state));
+        item->setToolTip(sniffed.url);
+        item->setData(Qt::UserRole, sniffed.number);
     }
     const bool any = !rows.isEmpty();
     for (QPushButton *button :
@@ -169,7 +176,7 @@ void Sniffer::refreshOldSnifferList()
         button->setEnabled(any);
     }
     if (any) {
-        list->setCurrentRow(0);
+        list->setCurrentRow(std::max(sniffedItems.rowOfNumber(selectedNumber), 0));
         onClickOldSnifferListItem();
     }
 }
@@ -284,7 +291,7 @@ QString Sniffer::onClickOldSnifferDownload()
         return {};
     }
     const SniffedItem item = sniffedItems.at(index);
-    const QString path = selectSniffedSaveFile(item.type);
+    const QString path = selectSniffedSaveFile(item.extension);
     if (path.isEmpty()) {
         return {};
     }
@@ -312,7 +319,7 @@ QString Sniffer::onClickOldSnifferDownload()
     return {};
 }
 
-QString Sniffer::selectSniffedSaveFile(const QString &type)
+QString Sniffer::selectSniffedSaveFile(const QString &extension)
 {
     const bool audio = sniffedDownloadKind == SaveTargets::AudioKind;
     const QString folder = audio ? settingsPage->pathAudio->text() : settingsPage->pathVideo->text();
@@ -339,7 +346,7 @@ QString Sniffer::selectSniffedSaveFile(const QString &type)
     }
 
     const QString path
-        = SniffedList::targetPath(dialog.selectedFiles().constFirst(), type, dialog.selectedNameFilter());
+        = SniffedList::targetPath(dialog.selectedFiles().constFirst(), extension, dialog.selectedNameFilter());
     Rk::Options::instance().setLastFolder(snifferKind, dialog.directory().absolutePath());
     // An audio save also writes the ".mp3" beside the stream; neither may replace a file unasked.
     QStringList written { path };

@@ -217,7 +217,7 @@ private:
     int selectedSniffedIndex() const;
     void ignoreOwnRequest(const QString &url);
     void withdrawOwnRequest(const QString &url);
-    QString selectSniffedSaveFile(const QString &type);
+    QString selectSniffedSaveFile(const QString &extension);
     void pressButtonIcon(QPushButton *button, const QString &resource);
     void retireRecorder();
     // Removes the finished recording's temporary files once it was saved or given up.

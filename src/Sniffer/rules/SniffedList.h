@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QTime>
 
+#include <optional>
+
 // One media stream the sniffer reported and the list keeps.
 struct SniffedItem
 {
@@ -15,8 +17,11 @@ struct SniffedItem
     QString time;
     QString url;
     QByteArray requestHeader;
-    qint64 size = 0;
+    // None when the response did not say its length.
+    std::optional<qint64> size;
     QString type;
+    // What a saved copy is named with, without the dot.
+    QString extension;
     bool fromVideoSite = false;
     State state = NotSaved;
 };
@@ -42,21 +47,30 @@ public:
     const SniffedItem &at(int index) const { return items.at(index); }
     // Row 0 is the newest item.
     int indexOfRow(int row) const { return count() - 1 - row; }
+    // The row showing the item of that number, or -1.
+    int rowOfNumber(int number) const;
     QStringList rowTexts() const;
 
-    // The Content-Length text as a number: surrounding white space ignored, anything else gives 0.
-    static qint64 parseLength(const QByteArray &lengthText);
-    // "x-flv\r\n" gives "flv", "mp4\r\n" gives "mp4", "MP3" stays.
+    // A reported address with its scheme: the engines report "host/path", or an absolute address as a
+    // proxy request names it.
+    static QByteArray withScheme(const QByteArray &reportedUrl);
+    // The Content-Length text as a number, surrounding white space ignored; none for anything else.
+    static std::optional<qint64> parseLength(const QByteArray &lengthText);
+    // "x-flv\r\n" gives "flv", "mp4\r\n" gives "mp4", "MP3" stays; parameters after ";" go.
     static QString cleanType(const QByteArray &mediaType);
+    // The usual file extension of a reported media type, a full "video/mp2t" or the bare subtype the
+    // engines give for "video/"; case and parameters do not matter.
+    static QString extensionFor(const QByteArray &mediaType);
+    // Number, time, type, size ("?" when unknown), then the file name and host that tell rows apart.
     static QString rowText(const SniffedItem &item);
     static bool isFromVideoSite(const QString &url);
     // An item's address in the form the capture engines report it (no scheme), for their ignore lists.
     static QByteArray reportedUrl(const QString &url);
 
-    // The file a save dialog's answer stands for: the item's type becomes the suffix (another typed
-    // suffix is glued to the name), the name is cleaned of unsafe characters, and the extension of a
+    // The file a save dialog's answer stands for: the item's extension becomes the suffix (another typed
+    // suffix is glued to the name), the name keeps all a file system can hold, and the extension of a
     // selected "Name (*.ext)" filter is added once. Forward slashes.
-    static QString targetPath(const QString &selectedFile, const QString &type, const QString &selectedFilter);
+    static QString targetPath(const QString &selectedFile, const QString &extension, const QString &selectedFilter);
     // The ".mp3" an audio save writes beside the saved stream.
     static QString audioCompanion(const QString &savedPath);
 
