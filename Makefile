@@ -67,9 +67,9 @@ fuzz: deps
 tsan: deps
 	@cmake -S . -B $(TSAN_BUILD) $(CMAKE_ARGS) -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" \
 		-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread >/dev/null
-	@$(call stage,tsan build,cmake --build $(TSAN_BUILD) -j $(JOBS) --target tst_FrameMatcher tst_MarkerSearch \
+	@$(call stage,tsan build,cmake --build $(TSAN_BUILD) -j $(JOBS) --target tst_FrameMatcher \
 		tst_SniffReportQueue tst_CaptureLive)
 	@echo "== capture tests under ThreadSanitizer"
 	@$(call stage,tsan tests,cd $(TSAN_BUILD) && TSAN_OPTIONS="die_after_fork=0 halt_on_error=1 \
 		suppressions=$(CURDIR)/tests/capture/tsan.supp" \
-		ctest -R '^tst_(FrameMatcher|MarkerSearch|SniffReportQueue|CaptureLive)$$' --output-on-failure)
+		ctest -R '^tst_(FrameMatcher|SniffReportQueue|CaptureLive)$$' --output-on-failure)

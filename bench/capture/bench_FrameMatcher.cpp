@@ -1,4 +1,5 @@
-// Frame handling speed against the plain libpcap read loop over the same synthetic capture file.
+// Stream handling speed against the plain libpcap read loop over the same synthetic capture file, and the memory
+// that open connections hold.
 #include "FrameBuilder.h"
 #include "FrameMatcher.h"
 #include "IgnoreList.h"
@@ -12,53 +13,67 @@
 
 #include <pcap/pcap.h>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace {
 
 constexpr int frameCount = 1'000'000;
 constexpr int cycleLength = 1000;
 constexpr int rounds = 7;
+constexpr int openConnections = 10'000;
+constexpr int bodySegment = 1460;
 const Endpoint client { { 10, 0, 0, 1 }, 0 };
 const Endpoint server { { 192, 0, 2, 7 }, 80 };
+const Endpoint client6 { { 0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1 }, 0, true };
+const Endpoint server6 { { 0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7 }, 80, true };
 
-// One download cycle: a few exchanges whose responses carry media (and one that does not), noise, then the
-// body of the download with its acknowledgements.
-QList<QByteArray> cycle(quint16 port)
+QByteArray request(const QByteArray &path)
 {
-    const Endpoint from { client.address, port };
-    const auto request = [&](const QByteArray &path) {
-        return tcpFrame(from, server,
-                        "GET " + path
-                            + " HTTP/1.1\r\nHost: media.example\r\nUser-Agent: bench\r\n"
-                              "Accept: */*\r\nConnection: keep-alive\r\n\r\n");
-    };
-    const auto response = [&](const QByteArray &head, const QByteArray &body = {}) {
-        return tcpFrame(server, from, "HTTP/1.1 200 OK\r\nServer: bench\r\n" + head + "\r\n" + body);
-    };
+    return "GET " + path
+        + " HTTP/1.1\r\nHost: media.example\r\nUser-Agent: bench\r\nAccept: */*\r\nConnection: keep-alive\r\n\r\n";
+}
+
+QByteArray response(const QByteArray &head, const QByteArray &body = {})
+{
+    return "HTTP/1.1 200 OK\r\nServer: bench\r\n" + head + "\r\n" + body;
+}
+
+// One download cycle, each exchange on a connection of its own: a few responses that carry media (and one that
+// does not), noise, then the body of the download with its acknowledgements.
+QList<QByteArray> cycle(quint16 firstPort)
+{
+    const auto from = [&](int i) { return Endpoint { client.address, quint16(firstPort + i) }; };
+    TcpFlow download(from(0), server), live(from(1), server), song(from(2), server), page(from(3), server);
+    TcpFlow other(Endpoint { client6.address, firstPort, true }, server6);
+    const QByteArray flv = QByteArray("FLV\x01\x05\x00\x00\x00\x09", 9) + QByteArray(1400, '\0');
+    const QByteArray html = "<!DOCTYPE html>" + QByteArray(1985, ' ');
+    const qint64 downloadLength = qint64(cycleLength) * bodySegment;
     QList<QByteArray> frames {
-        request("/v/clip.mp4"),
-        response("Content-Type: video/mp4\r\nContent-Length: 52428800\r\n"),
-        request("/v/live.flv"),
-        response("Content-Type: video/x-flv\r\nContent-Length: 1048576\r\n"),
-        tcpFrame(server, from, QByteArray("FLV\x01\x05\x00\x00\x00\x09", 9) + QByteArray(1400, '\0')),
-        request("/a/song"),
-        response("Content-Type: audio/mpeg\r\nContent-Length: 4000000\r\n", "ID3\x04"),
-        request("/index.html"),
-        response("Content-Type: text/html\r\nContent-Length: 2000\r\n", "<!DOCTYPE html>"),
+        download.out(request("/v/clip.mp4")),
+        download.in(
+            response("Content-Type: video/mp4\r\nContent-Length: " + QByteArray::number(downloadLength) + "\r\n")),
+        live.out(request("/v/live.flv")),
+        live.in(response("Content-Type: video/x-flv\r\nContent-Length: 1409\r\n")),
+        live.in(flv),
+        song.out(request("/a/song")),
+        song.in(response("Content-Type: audio/mpeg\r\nContent-Length: 4\r\n", "ID3\x04")),
+        page.out(request("/index.html")),
+        page.in(response("Content-Type: text/html\r\nContent-Length: 2000\r\n", html)),
+        other.in(QByteArray(100, 'x')),
     };
-    QByteArray ipv6 = tcpFrame(server, from, QByteArray(100, 'x'));
-    ipv6[12] = char(0x86);
-    ipv6[13] = char(0xdd);
-    QByteArray udp = tcpFrame(server, from, QByteArray(200, 'u'));
-    udp[23] = 17;
-    frames << ipv6 << udp;
-    QRandomGenerator random(port);
+    QByteArray udp = tcpFrame(server, from(4), QByteArray(200, 'u'));
+    udp[FrameOffset::ip + 9] = 17;
+    frames << udp;
+    QRandomGenerator random(firstPort);
     while (frames.size() < cycleLength) {
         if (frames.size() % 3 == 2) {
-            frames << tcpFrame(from, server, {});
+            frames << download.out({});
         } else {
-            QByteArray body(1460, Qt::Uninitialized);
+            QByteArray body(bodySegment, Qt::Uninitialized);
             random.fillRange(reinterpret_cast<quint32 *>(body.data()), body.size() / 4);
-            frames << tcpFrame(server, from, body);
+            frames << download.in(body);
         }
     }
     return frames;
@@ -73,7 +88,7 @@ bool writeCapture(const QString &path)
         return false;
     }
     for (int written = 0, round = 0; written < frameCount; ++round) {
-        for (const QByteArray &frame : cycle(quint16(40000 + round % 20000))) {
+        for (const QByteArray &frame : cycle(quint16(10000 + round * 5 % 50000))) {
             if (written == frameCount) {
                 break;
             }
@@ -120,6 +135,50 @@ Run readAll(const QString &path, Handle handle)
     return run;
 }
 
+qint64 heapInUse()
+{
+#ifdef __GLIBC__
+    return qint64(mallinfo2().uordblks);
+#else
+    return -1;
+#endif
+}
+
+// The heap held by open connections in the middle of a download: handshake, request, response header, one body
+// segment each.
+bool measureOpenConnections()
+{
+    QList<QList<QByteArray>> connections;
+    for (int i = 0; i < openConnections; ++i) {
+        TcpFlow flow(Endpoint { { 10, 0, quint8(i >> 8), quint8(i) }, quint16(20000 + i) }, server);
+        connections.append({ flow.open(), flow.accept(), flow.out(request("/v/clip" + QByteArray::number(i) + ".mp4")),
+                             flow.in(response("Content-Type: video/mp4\r\nContent-Length: 10485760\r\n")),
+                             flow.in(QByteArray(bodySegment, 'b')) });
+    }
+    IgnoreList ignored;
+    qint64 reports = 0;
+    const qint64 before = heapInUse();
+    {
+        FrameMatcher matcher(ignored, [&reports](SniffReport) { ++reports; });
+        for (const QList<QByteArray> &frames : std::as_const(connections)) {
+            for (const QByteArray &frame : frames) {
+                matcher.handleFrame(DLT_EN10MB, reinterpret_cast<const uchar *>(frame.constData()), frame.size(),
+                                    1'700'000'000);
+            }
+        }
+        const qint64 held = heapInUse() - before;
+        if (matcher.connections().size() != openConnections || reports != openConnections) {
+            std::fprintf(stderr, "%lld connections, %lld reports\n", qint64(matcher.connections().size()), reports);
+            return false;
+        }
+        if (held >= 0) {
+            std::printf("%d open connections hold %.1f MiB (%.0f bytes each)\n", openConnections,
+                        double(held) / 1048576.0, double(held) / openConnections);
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int main()
@@ -138,9 +197,9 @@ int main()
     for (int round = 0; round < rounds; ++round) {
         const Run plain = readAll(path, [](const pcap_pkthdr *, const u_char *) {});
         IgnoreList ignored;
-        FrameMatcher matcher(client.address, ignored, [&reports](SniffReport) { ++reports; });
+        FrameMatcher matcher(ignored, [&reports](SniffReport) { ++reports; });
         const Run handled = readAll(path, [&matcher](const pcap_pkthdr *header, const u_char *data) {
-            matcher.handleFrame(data, qsizetype(header->caplen), qint64(header->ts.tv_sec));
+            matcher.handleFrame(DLT_EN10MB, data, qsizetype(header->caplen), qint64(header->ts.tv_sec));
         });
         if (plain.frames != frameCount || handled.frames != frameCount) {
             std::fprintf(stderr, "read %lld and %lld frames\n", plain.frames, handled.frames);
@@ -159,10 +218,10 @@ int main()
     }
     const double rawRate = double(raw.frames) / raw.seconds;
     const double matchedRate = double(matched.frames) / matched.seconds;
-    std::printf("frame handling: %.0f frames/s (raw libpcap read %.0f frames/s, ratio %.2f)\n", matchedRate, rawRate,
+    std::printf("stream handling: %.0f frames/s (raw libpcap read %.0f frames/s, ratio %.2f)\n", matchedRate, rawRate,
                 matchedRate / rawRate);
-    std::printf("frame handling throughput: %.0f MB/s (raw libpcap read %.0f MB/s, ratio %.2f)\n",
+    std::printf("stream handling throughput: %.0f MB/s (raw libpcap read %.0f MB/s, ratio %.2f)\n",
                 double(matched.bytes) / matched.seconds / 1e6, double(raw.bytes) / raw.seconds / 1e6,
                 matchedRate / rawRate);
-    return 0;
+    return measureOpenConnections() ? 0 : 1;
 }

@@ -145,8 +145,7 @@ CVideoSniffer::CVideoSniffer(const QByteArray &adapterName)
         traceError() << "CVideoSniffer" << adapterName << ":" << error;
         return;
     }
-    matcher = std::make_unique<FrameMatcher>(openedAdapter.address, ignored,
-                                             [this](SniffReport report) { deliver(std::move(report)); });
+    matcher = std::make_unique<FrameMatcher>(ignored, [this](SniffReport report) { deliver(std::move(report)); });
     start();
     trace() << "CVideoSniffer" << adapterName << ":"
             << "OK";
@@ -317,7 +316,7 @@ void CVideoSniffer::run()
             continue;
         }
         // The frame's capture time is the clock that ages requests.
-        matcher->handleFrame(data, qsizetype(header->caplen), qint64(header->ts.tv_sec));
+        matcher->handleFrame(pcap_datalink(handle), data, qsizetype(header->caplen), qint64(header->ts.tv_sec));
     }
     logStatistics();
     loopFinished.store(true);

@@ -1,45 +1,34 @@
 #pragma once
 
-#include "PendingRequest.h"
+#include "ConnectionTable.h"
 #include "SniffReportQueue.h"
 
-#include <QByteArray>
-
-#include <array>
 #include <functional>
-#include <list>
 
 class IgnoreList;
 
-// Decodes Ethernet II / IPv4 / TCP frames and pairs outgoing HTTP GET requests with the responses that carry
-// media. Used by one capture thread at a time; only the ignore list is shared.
+// Follows the TCP connections in captured frames, reads HTTP/1.1 from them and reports each response that
+// carries media, with the address and header of the request it answers. Used by one capture thread at a time;
+// only the ignore list is shared.
 class FrameMatcher
 {
 public:
     using Sink = std::function<void(SniffReport report)>;
 
-    // Frames sent from address are requests, all others responses. Reports whose URL the ignore list takes
-    // are suppressed; the rest go to reportSink.
-    FrameMatcher(const std::array<quint8, 4> &address, IgnoreList &ignoreList, Sink reportSink);
+    // Reports whose URL the ignore list takes are suppressed; the rest go to reportSink.
+    FrameMatcher(IgnoreList &ignoreList, Sink reportSink, const ConnectionLimits &limits = {});
     Q_DISABLE_COPY_MOVE(FrameMatcher)
 
-    // now: seconds since the epoch, used to expire unanswered requests.
-    void handleFrame(const uchar *frame, qsizetype length, qint64 now);
+    // linkType: the capture's link type (pcap_datalink). now: seconds since the epoch, from the capture's clock,
+    // used to forget idle connections.
+    void handleFrame(int linkType, const uchar *frame, qsizetype length, qint64 now);
+
+    const ConnectionTable &connections() const { return table; }
 
 private:
-    struct Segment;
+    void report(const TcpEndpoint &server, const HttpMedia &media);
 
-    void recordRequest(const Segment &segment, qint64 now);
-    void handleIncoming(const Segment &segment);
-    PendingRequest takeRequest(const Segment &segment);
-    void report(const PendingRequest &request, const QByteArray &contentLength, const QByteArray &mediaType);
-
-    quint32 interfaceAddress = 0;
     IgnoreList &ignored;
     Sink sink;
-    std::list<PendingRequest> pending;
-    // The request of the most recent response, reported again by each following body frame that starts
-    // with an FLV signature.
-    PendingRequest lastRequest;
-    QByteArray lastContentLength;
+    ConnectionTable table;
 };

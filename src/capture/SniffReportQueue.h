@@ -6,6 +6,7 @@
 #include <mutex>
 #include <optional>
 
+// As SniffCallback receives them.
 struct SniffReport
 {
     QByteArray url, requestHeader, contentLength, mediaType;

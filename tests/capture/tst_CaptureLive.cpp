@@ -96,6 +96,7 @@ private slots:
     void unknownAdapterDoesNotCapture();
     void loopbackNeverListed();
     void loopbackAdapter();
+    void pythonServer();
     void vethIntoNamespace();
 
 private:
@@ -180,6 +181,54 @@ void tst_CaptureLive::loopbackAdapter()
     QVERIFY2(engine->isCapturing(), qPrintable(engine->openError()));
     verifyReport(QHostAddress(QStringLiteral("127.0.0.1")), server, http.port(),
                  "127.0.0.2:" + QByteArray::number(http.port()));
+}
+
+// python's http.server names its fields "Content-type" and sends its header in a packet of its own, the body
+// after it.
+void tst_CaptureLive::pythonServer()
+{
+    QFile song(folder.filePath(QStringLiteral("song.mp3")));
+    QVERIFY(song.open(QIODevice::WriteOnly));
+    QCOMPARE(song.write(QByteArray("ID3\x04\x00\x00", 6) + QByteArray(clipSize - 6, 's')), clipSize);
+    song.close();
+    QProcess python;
+    python.setWorkingDirectory(folder.path());
+    python.start(QStringLiteral("python3"),
+                 { QStringLiteral("-u"), QStringLiteral("-m"), QStringLiteral("http.server"), QStringLiteral("--bind"),
+                   QStringLiteral("127.0.0.2"), QStringLiteral("0") });
+    if (!python.waitForStarted(10000)) {
+        QSKIP("python3 is not installed");
+    }
+    const auto stop = qScopeGuard([&python] {
+        python.kill();
+        python.waitForFinished(10000);
+    });
+    static const QRegularExpression serving(QStringLiteral("port (\\d+)"));
+    QRegularExpressionMatch match;
+    for (QByteArray said; !(match = serving.match(QString::fromLocal8Bit(said))).hasMatch();) {
+        QVERIFY2(python.waitForReadyRead(10000), "python's http.server did not say where it serves");
+        said += python.readAllStandardOutput();
+    }
+    const quint16 port = match.captured(1).toUShort();
+    const std::unique_ptr<CVideoSniffer> engine = openEngine("lo");
+    if (!engine) {
+        QSKIP("capturing needs root or CAP_NET_RAW");
+    }
+    QVERIFY2(engine->isCapturing(), qPrintable(engine->openError()));
+
+    const QByteArray host = "127.0.0.2:" + QByteArray::number(port);
+    for (const auto &[path, type] : { std::pair { QByteArray("/clip.mp4"), QByteArray("mp4\r\n") },
+                                      { QByteArray("/song.mp3"), QByteArray("MP3") } }) {
+        const QByteArray request = "GET " + path + " HTTP/1.1\r\nHost: " + host + "\r\n\r\n";
+        const QByteArray reply = fetch(QHostAddress(QStringLiteral("127.0.0.1")),
+                                       QHostAddress(QStringLiteral("127.0.0.2")), port, request);
+        QVERIFY2(reply.contains("\r\nContent-type: "), reply.left(300).constData());
+        const std::optional<SniffReport> report = waitForReport(host + path);
+        QVERIFY2(report, path.constData());
+        QCOMPARE(report->requestHeader, request);
+        QCOMPARE(report->contentLength, QByteArray::number(clipSize) + "\r\n");
+        QCOMPARE(report->mediaType, type);
+    }
 }
 
 // Frames with real Ethernet addresses: a veth pair whose far end sits in a namespace of this test, with the

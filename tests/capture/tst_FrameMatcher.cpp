@@ -2,20 +2,25 @@
 #include "FrameMatcher.h"
 #include "IgnoreList.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
 const Endpoint client { { 10, 0, 0, 1 }, 50000 };
 const Endpoint server { { 192, 0, 2, 7 }, 80 };
+const Endpoint client6 { { 0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1 }, 50000, true };
+const Endpoint server6 { { 0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7 }, 8080, true };
 constexpr qint64 start = 1'700'000'000;
 
 struct Step
 {
     QByteArray frame;
     qint64 at = start;
+    int link = 1;
 };
 
 QByteArray get(const QByteArray &target, const QByteArray &hostLine = "Host: mediahost\r\n")
@@ -28,17 +33,33 @@ QByteArray ok(const QByteArray &headerLines, const QByteArray &body = {})
     return "HTTP/1.1 200 OK\r\n" + headerLines + "\r\n" + body;
 }
 
-Step out(const QByteArray &payload, qint64 at = start, quint16 clientPort = client.port)
+QByteArray chunk(qsizetype size, const QByteArray &extension = {})
 {
-    return { tcpFrame({ client.address, clientPort }, server, payload), at };
+    return QByteArray::number(size, 16) + extension + "\r\n" + QByteArray(size, 'c') + "\r\n";
 }
 
-Step in(const QByteArray &payload, qint64 at = start, const Endpoint &from = server, const Endpoint &to = client)
+// One connection: the client's payloads, then the server's, these after the given idle time.
+QList<Step> exchange(std::initializer_list<QByteArray> requests, std::initializer_list<QByteArray> answers,
+                     bool v6 = false, Link link = Link::Ethernet, qint64 idle = 0)
 {
-    return { tcpFrame(from, to, payload), at };
+    TcpFlow flow(v6 ? client6 : client, v6 ? server6 : server, link);
+    QList<Step> steps;
+    for (const QByteArray &request : requests) {
+        steps.append({ flow.out(request), start, linkType(link) });
+    }
+    for (const QByteArray &answer : answers) {
+        steps.append({ flow.in(answer), start + idle, linkType(link) });
+    }
+    return steps;
 }
 
 const QByteArray flvBody("FLV\x01\x05\x00\x00\x00\x09", 9);
+const QByteArray clip = get("/v/clip.flv");
+const QByteArray mp4 = ok("Content-Type: video/mp4\r\nContent-Length: 123456\r\n", QByteArray("\x00\x00\x00\x18", 4));
+// Bytes to overwrite in a frame: offset, value.
+using Changes = QList<std::pair<int, char>>;
+
+const SniffReport clipReport { "mediahost/v/clip.flv", clip, "123456\r\n", "mp4\r\n" };
 
 } // namespace
 
@@ -54,16 +75,17 @@ private slots:
     void reports_data();
     void reports();
     void ignoredUrlSuppressesOneReportPerEntry();
+    void fullTableDropsTheOldest();
     void malformedFramesAreSkipped_data();
     void malformedFramesAreSkipped();
 
 private:
     // Feeds each frame from a buffer of exactly its captured size, so a read past it is a memory error.
-    void feed(const QByteArray &frame, qint64 at = start)
+    void feed(const QByteArray &frame, qint64 at = start, int link = 1)
     {
         auto buffer = std::make_unique_for_overwrite<uchar[]>(size_t(frame.size()));
         std::memcpy(buffer.get(), frame.constData(), size_t(frame.size()));
-        matcher->handleFrame(buffer.get(), frame.size(), at);
+        matcher->handleFrame(link, buffer.get(), frame.size(), at);
     }
     void compare(const QList<SniffReport> &expected) const
     {
@@ -85,8 +107,7 @@ void tst_FrameMatcher::init()
 {
     received.clear();
     ignored = std::make_unique<IgnoreList>();
-    matcher = std::make_unique<FrameMatcher>(client.address, *ignored,
-                                             [this](SniffReport report) { received.append(report); });
+    matcher = std::make_unique<FrameMatcher>(*ignored, [this](SniffReport report) { received.append(report); });
 }
 
 void tst_FrameMatcher::reports_data()
@@ -94,79 +115,114 @@ void tst_FrameMatcher::reports_data()
     QTest::addColumn<QList<Step>>("steps");
     QTest::addColumn<QList<SniffReport>>("expected");
 
-    const QByteArray clip = get("/v/clip.flv");
-    const QByteArray mp4 = ok("Content-Type: video/mp4\r\nContent-Length: 123456\r\n", "\x00\x00\x00\x18");
-    QTest::newRow("video type, host line")
-        << QList<Step> { out(clip), in(mp4) }
-        << QList<SniffReport> { { "mediahost/v/clip.flv", clip, "123456\r\n", "mp4\r\n" } };
-    QTest::newRow("header through the blank line only")
-        << QList<Step> { out(clip + "body"), in(mp4) }
-        << QList<SniffReport> { { "mediahost/v/clip.flv", clip, "123456\r\n", "mp4\r\n" } };
     const QByteArray noHost = get("/v/a.mp4", {});
-    QTest::newRow("no host line: server address")
-        << QList<Step> { out(noHost), in(mp4) }
-        << QList<SniffReport> { { "192.0.2.7/v/a.mp4", noHost, "123456\r\n", "mp4\r\n" } };
-    const QByteArray blankHost = get("/v/a.mp4", "Host:    \r\n");
-    QTest::newRow("host of spaces: server address")
-        << QList<Step> { out(blankHost), in(mp4) }
-        << QList<SniffReport> { { "192.0.2.7/v/a.mp4", blankHost, "123456\r\n", "mp4\r\n" } };
     const QByteArray spaced = "GET /a HTTP/1.1\r\nHost:  mediahost \r\n\r\n";
-    QTest::newRow("spaces around host") << QList<Step> { out(spaced), in(mp4) }
-                                        << QList<SniffReport> { { "mediahost/a", spaced, "123456\r\n", "mp4\r\n" } };
-
+    const auto a = [](const QByteArray &url, const QByteArray &request, const QByteArray &length = "123456\r\n",
+                      const QByteArray &type = "mp4\r\n") {
+        return QList<SniffReport> { { url, request, length, type } };
+    };
+    QTest::newRow("video type, host line") << exchange({ clip }, { mp4 }) << QList<SniffReport> { clipReport };
+    QTest::newRow("header through the blank line only")
+        << exchange({ clip + "body" }, { mp4 }) << QList<SniffReport> { clipReport };
+    QTest::newRow("no host line: server address") << exchange({ noHost }, { mp4 }) << a("192.0.2.7/v/a.mp4", noHost);
+    QTest::newRow("host of spaces: server address") << exchange({ get("/v/a.mp4", "Host:    \r\n") }, { mp4 })
+                                                    << a("192.0.2.7/v/a.mp4", get("/v/a.mp4", "Host:    \r\n"));
+    QTest::newRow("spaces around host") << exchange({ spaced }, { mp4 }) << a("mediahost/a", spaced);
+    QTest::newRow("IPv6, no host line") << exchange({ noHost }, { mp4 }, true)
+                                        << a("[2001:db8::7]:8080/v/a.mp4", noHost);
+    for (const auto &[name, link] : { std::pair { "VLAN tag", Link::Vlan },
+                                      { "raw IP (tun)", Link::Raw },
+                                      { "Linux cooked capture", Link::LinuxSll },
+                                      { "Linux cooked capture v2", Link::LinuxSll2 } }) {
+        QTest::newRow(name) << exchange({ clip }, { mp4 }, false, link) << QList<SniffReport> { clipReport };
+    }
     const QByteArray first = get("/1"), second = get("/2");
     QTest::newRow("two requests on one connection, in order")
-        << QList<Step> { out(first), out(second), in(ok("Content-Type: video/mp4\r\nContent-Length: 1\r\n")),
-                         in(ok("Content-Type: video/webm\r\nContent-Length: 2\r\n")) }
+        << exchange({ first, second },
+                    { ok("Content-Type: video/mp4\r\nContent-Length: 1\r\n", "x"),
+                      ok("Content-Type: video/webm\r\nContent-Length: 2\r\n", "yy") })
         << QList<SniffReport> { { "mediahost/1", first, "1\r\n", "mp4\r\n" },
                                 { "mediahost/2", second, "2\r\n", "webm\r\n" } };
-    QTest::newRow("response to another client port")
-        << QList<Step> { out(clip), in(mp4, start, server, { client.address, 50001 }) } << QList<SniffReport> {};
-    QTest::newRow("response from another server")
-        << QList<Step> { out(clip), in(mp4, start, { { 192, 0, 2, 8 }, 80 }) } << QList<SniffReport> {};
-
-    const QByteArray flvHeader = ok("Content-Type: video/x-flv\r\nContent-Length: 999\r\n");
-    QTest::newRow("x-flv header filling its frame: reported by each FLV frame")
-        << QList<Step> { out(clip), in(flvHeader), in(flvBody), in("\x01\x02\x03 more body"), in(flvBody) }
-        << QList<SniffReport> { { "mediahost/v/clip.flv", clip, "999\r\n", "x-flv" },
-                                { "mediahost/v/clip.flv", clip, "999\r\n", "x-flv" } };
-    QTest::newRow("x-flv header with body bytes: reported at once")
-        << QList<Step> { out(clip), in(flvHeader + flvBody) }
-        << QList<SniffReport> { { "mediahost/v/clip.flv", clip, "999\r\n", "x-flv\r\n" } };
+    {
+        TcpFlow c(client, server);
+        TcpFlow otherPort({ client.address, 50001 }, server);
+        TcpFlow otherServer(client, { { 192, 0, 2, 8 }, 80 });
+        QTest::newRow("response on another connection")
+            << QList<Step> { { c.out(clip) }, { otherPort.in(mp4) }, { otherServer.in(mp4) } } << QList<SniffReport> {};
+    }
+    QTest::newRow("x-flv type: reported at its header")
+        << exchange({ clip }, { ok("Content-Type: video/x-flv\r\nContent-Length: 999\r\n"), flvBody, flvBody })
+        << a("mediahost/v/clip.flv", clip, "999\r\n", "x-flv\r\n");
     QTest::newRow("FLV body without a video type")
-        << QList<Step> { out(clip), in(ok("Content-Type: application/octet-stream\r\nContent-Length: 9\r\n", flvBody)) }
-        << QList<SniffReport> { { "mediahost/v/clip.flv", clip, "9\r\n", "x-flv" } };
-    QTest::newRow("ID3 body") << QList<Step> { out(clip), in(ok("Content-Length: 7\r\n", "ID3\x03\x00\x00\x00")) }
-                              << QList<SniffReport> { { "mediahost/v/clip.flv", clip, "7\r\n", "MP3" } };
-    QTest::newRow("other body") << QList<Step> { out(clip), in(ok("Content-Length: 4\r\n", "RIFF")) }
-                                << QList<SniffReport> {};
-    QTest::newRow("no Content-Length") << QList<Step> { out(clip), in(ok("Content-Type: video/mp4\r\n")) }
-                                       << QList<SniffReport> { { "mediahost/v/clip.flv", clip, "", "mp4\r\n" } };
-
-    // The scan covers exactly the first 8192 payload bytes.
-    const QByteArray head = "HTTP/1.1 200 OK\r\nX-Pad: ";
-    const QByteArray marker = "\r\nContent-Type: video/";
-    const QByteArray pad(8192 - head.size() - marker.size(), 'a');
-    QTest::newRow("marker ending at byte 8192") << QList<Step> { out(clip), in(head + pad + marker + "mp4\r\n\r\n") }
-                                                << QList<SniffReport> { { "mediahost/v/clip.flv", clip, "", "" } };
-    QTest::newRow("marker past byte 8192")
-        << QList<Step> { out(clip), in(head + pad + 'a' + marker + "mp4\r\n\r\n") } << QList<SniffReport> {};
-
+        << exchange({ clip }, { ok("Content-Type: application/octet-stream\r\nContent-Length: 9\r\n", flvBody) })
+        << a("mediahost/v/clip.flv", clip, "9\r\n", "x-flv");
+    QTest::newRow("ID3 body after a header alone, signature split") << exchange(
+        { clip }, { ok("Content-type: audio/mpeg\r\nContent-Length: 7\r\n"), "I", QByteArray("D3\x03\x00\x00\x00", 6) })
+                                                                    << a("mediahost/v/clip.flv", clip, "7\r\n", "MP3");
+    QTest::newRow("other body") << exchange({ clip }, { ok("Content-Length: 4\r\n", "RIFF") }) << QList<SniffReport> {};
+    QTest::newRow("field names in any case")
+        << exchange({ clip }, { ok("content-LENGTH: 5\r\nContent-type: video/mp4\r\n", "12345") })
+        << a("mediahost/v/clip.flv", clip, "5\r\n");
+    QTest::newRow("media type parameters left out")
+        << exchange({ clip }, { ok("Content-Type: video/webm; charset=utf-8\r\nContent-Length: 2\r\n", "ab") })
+        << a("mediahost/v/clip.flv", clip, "2\r\n", "webm\r\n");
+    const QByteArray proxied = "GET http://10.231.0.1:8081/clip.webm HTTP/1.1\r\nHost: 10.231.0.1:8081\r\n\r\n";
+    QTest::newRow("absolute target through a proxy")
+        << exchange({ proxied }, { mp4 }) << a("10.231.0.1:8081/clip.webm", proxied);
+    QTest::newRow("206: the total from Content-Range")
+        << exchange({ clip },
+                    { "HTTP/1.1 206 Partial Content\r\nContent-Type: video/mp4\r\n"
+                      "Content-Range: bytes 0-3/5000000\r\nContent-Length: 4\r\n\r\nabcd" })
+        << a("mediahost/v/clip.flv", clip, "5000000\r\n");
+    const QByteArray head = ok("Content-Type: video/mp4\r\nContent-Length: 123456\r\n");
+    QTest::newRow("request and header split over segments")
+        << exchange({ clip.left(7), clip.mid(7) }, { head.left(20), head.mid(20, 25), head.mid(45) })
+        << QList<SniffReport> { clipReport };
+    {
+        TcpFlow c(client, server);
+        const QByteArray opening = c.open(), accepted = c.accept(), request = c.out(clip);
+        const QByteArray start = c.in(mp4.left(10)), middle = c.in(mp4.mid(10, 30)), rest = c.in(mp4.mid(40));
+        const QByteArray overlap = c.inAt(5, mp4.mid(5, 40));
+        QTest::newRow("segments out of order, retransmitted, overlapping")
+            << QList<Step> { { opening }, { accepted }, { request }, { rest }, { middle },
+                             { overlap }, { middle },   { start },   { start } }
+            << QList<SniffReport> { clipReport };
+    }
+    const QByteArray next = get("/next");
+    {
+        TcpFlow c(client, server);
+        const QByteArray request = c.out(clip);
+        const QByteArray page = c.in(ok("Content-Type: text/html\r\nContent-Length: 2000\r\n", QByteArray(1000, 'h')));
+        c.in(QByteArray(1000, 'h'));
+        QTest::newRow("missed segment: the receiver's acknowledgement passes it")
+            << QList<Step> { { request },
+                             { page },
+                             { c.out(next) },
+                             { c.in(ok("Content-Type: video/ogg\r\nContent-Length: 3\r\n", "abc")) } }
+            << a("mediahost/next", next, "3\r\n", "ogg\r\n");
+    }
+    {
+        TcpFlow c(client, server);
+        QTest::newRow("chunked: unknown size once 100,000 body bytes passed, the next answer found")
+            << QList<Step> { { c.out(clip) },
+                             { c.in(ok("Content-Type: video/mp4\r\nTransfer-Encoding: gzip, chunked\r\n")
+                                    + chunk(60000, ";ext=1").left(5)) },
+                             { c.in(chunk(60000, ";ext=1").mid(5)) },
+                             { c.in(chunk(39999)) },
+                             { c.in(chunk(1)) },
+                             { c.in("0\r\nX-Trailer: 1\r\n\r\n") },
+                             { c.out(next) },
+                             { c.in(ok("Content-Type: video/webm\r\nContent-Length: 5\r\n", "12345")) } }
+            << QList<SniffReport> { { "mediahost/v/clip.flv", clip, "?", "mp4\r\n" },
+                                    { "mediahost/next", next, "5\r\n", "webm\r\n" } };
+    }
     const QByteArray longTarget = '/' + QByteArray(6000, 'p');
-    QTest::newRow("long URL whole") << QList<Step> { out(get(longTarget)), in(mp4) }
-                                    << QList<SniffReport> { { "mediahost" + longTarget, get(longTarget), "123456\r\n",
-                                                              "mp4\r\n" } };
-
-    const QByteArray later = get("/later");
-    QTest::newRow("request older than 60 s purged by the next")
-        << QList<Step> { out(clip), out(later, start + 61, 50001), in(mp4, start + 62),
-                         in(mp4, start + 62, server, { client.address, 50001 }) }
-        << QList<SniffReport> { { "mediahost/later", later, "123456\r\n", "mp4\r\n" } };
-    QTest::newRow("request of exactly 60 s stays")
-        << QList<Step> { out(clip), out(later, start + 60, 50001), in(mp4, start + 62),
-                         in(mp4, start + 62, server, { client.address, 50001 }) }
-        << QList<SniffReport> { { "mediahost/v/clip.flv", clip, "123456\r\n", "mp4\r\n" },
-                                { "mediahost/later", later, "123456\r\n", "mp4\r\n" } };
+    QTest::newRow("long URL whole") << exchange({ get(longTarget) }, { mp4 })
+                                    << a("mediahost" + longTarget, get(longTarget));
+    QTest::newRow("connection idle more than 60 s forgotten")
+        << exchange({ clip }, { mp4 }, false, Link::Ethernet, 61) << QList<SniffReport> {};
+    QTest::newRow("connection idle exactly 60 s kept")
+        << exchange({ clip }, { mp4 }, false, Link::Ethernet, 60) << QList<SniffReport> { clipReport };
 }
 
 void tst_FrameMatcher::reports()
@@ -174,7 +230,7 @@ void tst_FrameMatcher::reports()
     QFETCH(QList<Step>, steps);
     QFETCH(QList<SniffReport>, expected);
     for (const Step &step : steps) {
-        feed(step.frame, step.at);
+        feed(step.frame, step.at, step.link);
     }
     compare(expected);
 }
@@ -183,62 +239,81 @@ void tst_FrameMatcher::ignoredUrlSuppressesOneReportPerEntry()
 {
     ignored->add("mediahost/v/clip.flv", 2);
     ignored->add("mediahost/v/other.flv", 1);
-    const QByteArray clip = get("/v/clip.flv");
+    TcpFlow c(client, server);
     for (int i = 0; i < 3; ++i) {
-        feed(out(clip).frame);
-        feed(in(ok("Content-Type: video/mp4\r\n")).frame);
+        feed(c.out(clip));
+        feed(c.in(ok("Content-Type: video/mp4\r\nContent-Length: 1\r\n", "x")));
     }
-    compare({ { "mediahost/v/clip.flv", clip, "", "mp4\r\n" } });
+    compare({ { "mediahost/v/clip.flv", clip, "1\r\n", "mp4\r\n" } });
     QVERIFY(ignored->take("mediahost/v/other.flv"));
     QVERIFY(!ignored->take("mediahost/v/other.flv"));
 }
 
+void tst_FrameMatcher::fullTableDropsTheOldest()
+{
+    ConnectionLimits limits;
+    limits.connections = 2;
+    matcher = std::make_unique<FrameMatcher>(
+        *ignored, [this](SniffReport report) { received.append(report); }, limits);
+    std::vector<TcpFlow> flows;
+    for (quint16 port = 50000; port < 50003; ++port) {
+        flows.emplace_back(Endpoint { client.address, port }, server);
+    }
+    QTest::ignoreMessage(QtInfoMsg, QRegularExpression(QStringLiteral("^Connection table full \\(2 connections\\)")));
+    for (TcpFlow &flow : flows) {
+        feed(flow.out(clip));
+    }
+    // The newest first: the answer on the dropped connection opens a new one and drops another.
+    for (auto flow = flows.rbegin(); flow != flows.rend(); ++flow) {
+        feed(flow->in(mp4));
+    }
+    compare({ clipReport, clipReport });
+    QCOMPARE(matcher->connections().size(), 2);
+}
+
 void tst_FrameMatcher::malformedFramesAreSkipped_data()
 {
-    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<bool>("v6");
+    QTest::addColumn<Changes>("changes");
+    QTest::addColumn<int>("cut");
 
-    // Each damaged frame would, read without its check, carry an FLV signature at its payload.
-    const QByteArray flv = in(flvBody).frame;
-    const auto damaged = [&flv](std::initializer_list<std::pair<int, char>> changes) {
-        QByteArray frame = flv;
-        for (const auto &[at, value] : changes) {
-            frame[at] = value;
-        }
-        return frame;
-    };
     const int ip = FrameOffset::ip, tcp = FrameOffset::tcp;
-    const std::initializer_list<std::pair<int, char>> flvInTcpOptions { { tcp + 16, 'F' },
-                                                                        { tcp + 17, 'L' },
-                                                                        { tcp + 18, 'V' } };
-    QTest::newRow("cut in Ethernet header") << flv.left(13);
-    QTest::newRow("cut in IPv4 header") << flv.left(ip + 19);
-    QTest::newRow("cut in TCP header") << flv.left(tcp + 19);
-    QTest::newRow("IPv4 header length past the end") << damaged({ { ip, 0x4f } });
-    QTest::newRow("TCP header length past the end") << damaged({ { tcp + 12, char(0xf0) } });
-    QByteArray shortIp = damaged(flvInTcpOptions);
-    shortIp[ip] = 0x44;
-    shortIp[tcp + 8] = 0x50;
-    QTest::newRow("IPv4 header length below 20") << shortIp;
-    QByteArray shortTcp = damaged(flvInTcpOptions);
-    shortTcp[tcp + 12] = 0x40;
-    QTest::newRow("TCP header length below 20") << shortTcp;
-    QTest::newRow("IPv6 ethertype") << damaged({ { 12, char(0x86) }, { 13, char(0xdd) } });
-    QTest::newRow("VLAN tag") << flv.left(12) + QByteArray("\x81\x00\x00\x05", 4) + flv.mid(12);
-    QTest::newRow("IP version 6") << damaged({ { ip, 0x65 } });
-    QTest::newRow("UDP") << damaged({ { ip + 9, 17 } });
-    QTest::newRow("later fragment") << damaged({ { ip + 6, 0 }, { ip + 7, char(0xb9) } });
+    const Changes flvInTcpOptions { { tcp + 16, 'F' }, { tcp + 17, 'L' }, { tcp + 18, 'V' } };
+    QTest::newRow("cut in Ethernet header") << false << Changes {} << 13;
+    QTest::newRow("cut in IPv4 header") << false << Changes {} << ip + 19;
+    QTest::newRow("cut in TCP header") << false << Changes {} << tcp + 19;
+    QTest::newRow("IPv4 header length past the end") << false << Changes { { ip, 0x4f } } << 0;
+    QTest::newRow("TCP header length past the end") << false << Changes { { tcp + 12, char(0xf0) } } << 0;
+    QTest::newRow("IPv4 header length below 20")
+        << false << (flvInTcpOptions + Changes { { ip, 0x44 }, { tcp + 8, 0x50 } }) << 0;
+    QTest::newRow("TCP header length below 20") << false << (flvInTcpOptions + Changes { { tcp + 12, 0x40 } }) << 0;
+    QTest::newRow("Ethernet padding past the IPv4 length") << false << Changes { { ip + 3, 40 } } << 0;
+    QTest::newRow("UDP") << false << Changes { { ip + 9, 17 } } << 0;
+    QTest::newRow("later fragment") << false << Changes { { ip + 6, 0 }, { ip + 7, char(0xb9) } } << 0;
+    const int hop = FrameOffset6::hopByHop, options = FrameOffset6::destinationOptions;
+    QTest::newRow("IPv6 later fragment") << true
+                                         << Changes { { hop, 44 }, { options + 2, 0x01 }, { options + 3, 0x00 } } << 0;
+    QTest::newRow("IPv6 extension header past the end") << true << Changes { { hop + 1, char(0xff) } } << 0;
 }
 
 void tst_FrameMatcher::malformedFramesAreSkipped()
 {
-    QFETCH(QByteArray, frame);
-    const QByteArray clip = get("/v/clip.flv");
-    feed(out(clip).frame);
-    feed(in(ok("Content-Type: video/x-flv\r\nContent-Length: 999\r\n")).frame);
-    feed(frame);
+    QFETCH(bool, v6);
+    QFETCH(Changes, changes);
+    QFETCH(int, cut);
+    // The body frame, read without its checks, carries an FLV signature where the body starts.
+    TcpFlow c(v6 ? client6 : client, v6 ? server6 : server);
+    feed(c.out(clip));
+    feed(c.in(ok("Content-Length: 9\r\n")));
+    const QByteArray body = c.in(flvBody);
+    QByteArray damaged = cut > 0 ? body.left(cut) : body;
+    for (const auto &[at, value] : changes) {
+        damaged[at] = value;
+    }
+    feed(damaged);
     QVERIFY(received.isEmpty());
-    feed(in(flvBody).frame);
-    compare({ { "mediahost/v/clip.flv", clip, "999\r\n", "x-flv" } });
+    feed(body);
+    compare({ { "mediahost/v/clip.flv", clip, "9\r\n", "x-flv" } });
 }
 
 QTEST_GUILESS_MAIN(tst_FrameMatcher)

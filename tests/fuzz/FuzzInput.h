@@ -2,12 +2,16 @@
 
 #include <QByteArray>
 
-// A fuzz input is a sequence of records: one byte of seconds to advance the clock, two bytes (big-endian) of
-// frame length, then the frame. The last frame takes what is left when the input ends early.
-inline QByteArray fuzzRecord(quint8 advance, const QByteArray &frame)
-{
-    const auto length = quint16(frame.size());
-    return QByteArray(1, char(advance)) + char(length >> 8) + char(length & 0xff) + frame;
-}
+// A fuzz input starts with one selector byte, then holds a sequence of records: one control byte, two bytes
+// (big-endian) of length, then that many bytes. The last record takes what is left when the input ends early.
+//
+// Selector: the low three bits pick the link type (fuzzLinkTypes); fuzzSmallLimits shrinks the connection
+// table so that its bounds are reached. The control byte is the seconds the clock advances before the frame.
+constexpr int fuzzLinkTypes[8] = { 1, 12, 113, 276, 0, 101, 228, 229 };
+constexpr quint8 fuzzSmallLimits = 0x08;
 
-constexpr quint8 fuzzInterfaceAddress[4] = { 10, 0, 0, 1 };
+inline QByteArray fuzzRecord(quint8 control, const QByteArray &bytes)
+{
+    const auto length = quint16(bytes.size());
+    return QByteArray(1, char(control)) + char(length >> 8) + char(length & 0xff) + bytes;
+}

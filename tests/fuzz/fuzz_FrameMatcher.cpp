@@ -4,8 +4,41 @@
 
 #include <QtGlobal>
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+
+namespace {
+
+size_t reports = 0;
+
+// Touch every byte so a report built from freed or foreign memory shows.
+void touch(QByteArrayView bytes)
+{
+    for (const char byte : bytes) {
+        reports += size_t(byte == '\n');
+    }
+}
+
+template<typename Handle>
+void forEachRecord(const uint8_t *data, size_t size, Handle handle)
+{
+    size_t at = 0;
+    while (at + 3 <= size) {
+        const quint8 control = data[at];
+        const size_t length = std::min<size_t>(size_t(data[at + 1]) << 8 | data[at + 2], size - at - 3);
+        at += 3;
+        // An exact copy, so any read past the record's bytes is caught.
+        auto bytes = std::make_unique<uchar[]>(length);
+        if (length > 0) {
+            std::memcpy(bytes.get(), data + at, length);
+        }
+        handle(control, bytes.get(), qsizetype(length));
+        at += length;
+    }
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
@@ -15,33 +48,37 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    if (size == 0) {
+        return 0;
+    }
+    const quint8 selector = data[0];
+    ConnectionLimits limits;
+    if (selector & fuzzSmallLimits) {
+        limits.connections = 4;
+        limits.window = 4096;
+        limits.piecesPerDirection = 8;
+        limits.heldBytes = 8192;
+    }
     IgnoreList ignored;
     ignored.add("mediahost/v/clip.flv", 1);
-    std::array<quint8, 4> address;
-    std::memcpy(address.data(), fuzzInterfaceAddress, address.size());
-    size_t reports = 0;
-    FrameMatcher matcher(address, ignored, [&reports](SniffReport report) {
-        // Touch every byte so a report built from freed or foreign memory shows.
-        for (const QByteArray *part :
-             { &report.url, &report.requestHeader, &report.contentLength, &report.mediaType }) {
-            for (const char byte : *part) {
-                reports += size_t(byte == '\n');
+    FrameMatcher matcher(
+        ignored,
+        [](SniffReport report) {
+            for (const QByteArray *part :
+                 { &report.url, &report.requestHeader, &report.contentLength, &report.mediaType }) {
+                touch(*part);
             }
+        },
+        limits);
+    const int linkType = fuzzLinkTypes[selector & 0x07];
+    qint64 now = 1'700'000'000;
+    forEachRecord(data + 1, size - 1, [&](quint8 advance, const uchar *frame, qsizetype length) {
+        now += advance;
+        matcher.handleFrame(linkType, frame, length, now);
+        if (matcher.connections().size() > limits.connections || matcher.connections().heldBytes() < 0
+            || matcher.connections().heldBytes() > limits.heldBytes) {
+            std::abort();
         }
     });
-    qint64 now = 1'700'000'000;
-    size_t at = 0;
-    while (at + 3 <= size) {
-        now += data[at];
-        const size_t length = std::min<size_t>(size_t(data[at + 1]) << 8 | data[at + 2], size - at - 3);
-        at += 3;
-        // An exact copy, so any read past the captured bytes is caught.
-        auto frame = std::make_unique<uchar[]>(length);
-        if (length > 0) {
-            std::memcpy(frame.get(), data + at, length);
-        }
-        matcher.handleFrame(frame.get(), qsizetype(length), now);
-        at += length;
-    }
     return 0;
 }

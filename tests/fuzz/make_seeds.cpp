@@ -1,4 +1,4 @@
-// Writes the fuzzer's starting corpus: frame sequences like the unit tests', one file each.
+// Writes the fuzzer's starting corpus: exchanges like the unit tests', one file each.
 #include "FrameBuilder.h"
 #include "FuzzInput.h"
 
@@ -11,15 +11,21 @@ namespace {
 
 const Endpoint client { { 10, 0, 0, 1 }, 50000 };
 const Endpoint server { { 192, 0, 2, 7 }, 80 };
+const Endpoint client6 { { 0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1 }, 50000, true };
+const Endpoint server6 { { 0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7 }, 8080, true };
 
-QByteArray out(const QByteArray &payload, quint8 advance = 0, quint16 port = client.port)
+QByteArray frames(std::initializer_list<QByteArray> list, quint8 advance = 0)
 {
-    return fuzzRecord(advance, tcpFrame({ client.address, port }, server, payload));
+    QByteArray records;
+    for (const QByteArray &frame : list) {
+        records += fuzzRecord(advance, frame);
+    }
+    return records;
 }
 
-QByteArray in(const QByteArray &payload, quint8 advance = 0)
+QByteArray chunk(qsizetype size)
 {
-    return fuzzRecord(advance, tcpFrame(server, client, payload));
+    return QByteArray::number(size, 16) + "\r\n" + QByteArray(size, 'c') + "\r\n";
 }
 
 } // namespace
@@ -33,23 +39,54 @@ int main(int argc, char **argv)
     const QByteArray get = "GET /v/clip.flv HTTP/1.1\r\nHost: mediahost\r\nAccept: */*\r\n\r\n";
     const QByteArray noHost = "GET /v/a.mp4 HTTP/1.1\r\nAccept: */*\r\n\r\n";
     const QByteArray mp4 = "HTTP/1.1 200 OK\r\nContent-Type: video/mp4\r\nContent-Length: 123456\r\n\r\n";
-    const QByteArray flvHead = "HTTP/1.1 200 OK\r\nContent-Type: video/x-flv\r\nContent-Length: 999\r\n\r\n";
+    const QByteArray flvHead = "HTTP/1.1 200 OK\r\nContent-type: video/x-flv\r\nContent-Length: 999\r\n\r\n";
     const QByteArray flv("FLV\x01\x05\x00\x00\x00\x09", 9);
-    QByteArray ipv6 = tcpFrame(server, client, flv);
-    ipv6[12] = char(0x86);
-    ipv6[13] = char(0xdd);
-    const QByteArray pad(8192 - 42, 'a');
+    const QByteArray chunked = "HTTP/1.1 200 OK\r\nContent-Type: video/webm; codecs=vp9\r\n"
+                               "Transfer-Encoding: chunked\r\n\r\n";
+    const QByteArray partial = "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 0-8/99999\r\n"
+                               "Content-Length: 9\r\n\r\n";
 
-    const QList<QByteArray> seeds {
-        out(get) + in(mp4),
-        out(noHost) + in("HTTP/1.1 200 OK\r\nContent-Length: 7\r\n\r\nID3\x03"),
-        out(get) + in(flvHead) + in(flv) + in("\x01\x02\x03 body") + in(flv),
-        out(get) + out(noHost) + in(mp4) + in(flvHead + flv),
-        out(get) + out(noHost, 61, 50001) + in(mp4) + in(mp4),
-        out(get) + in("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n\r\n" + flv),
-        out(get) + in("HTTP/1.1 200 OK\r\nX-Pad: " + pad + "\r\nContent-Type: video/mp4\r\n\r\n"),
-        out(get) + fuzzRecord(0, ipv6) + fuzzRecord(0, tcpFrame(server, client, mp4).left(40)) + in(mp4),
-    };
+    QList<QByteArray> seeds;
+    for (const auto &[link, selector] : { std::pair { Link::Ethernet, 0 },
+                                          { Link::Vlan, 0 },
+                                          { Link::Raw, 1 },
+                                          { Link::LinuxSll, 2 },
+                                          { Link::LinuxSll2, 3 } }) {
+        TcpFlow c(client, server, link);
+        seeds << char(selector) + frames({ c.out(get), c.in(mp4) });
+    }
+    {
+        TcpFlow c(client, server);
+        seeds << char(0)
+                + frames({ c.open(), c.accept(), c.out(get), c.in(flvHead), c.in(flv), c.out(noHost),
+                           c.in("HTTP/1.1 200 OK\r\nContent-Length: 7\r\n\r\n"), c.in("ID3\x03"),
+                           c.out({}, Tcp::fin | Tcp::ack), c.in({}, Tcp::fin | Tcp::ack) });
+    }
+    {
+        TcpFlow c(client, server);
+        const QByteArray request = c.out(get + noHost), a = c.in(mp4.left(20)), b = c.in(mp4.mid(20)),
+                         d = c.in(partial + flv);
+        seeds << char(0) + frames({ request, b, d, a, b }) << char(fuzzSmallLimits) + frames({ request, d, b, a });
+    }
+    {
+        TcpFlow c(client, server);
+        seeds << char(0)
+                + frames({ c.out(get), c.in(chunked + chunk(40000)), c.in(chunk(30000)),
+                           c.in(chunk(30000) + "0\r\n\r\n"), c.out(noHost),
+                           c.in("HTTP/1.1 200 OK\r\nContent-Type: video/mp4\r\n\r\nbody") });
+    }
+    {
+        TcpFlow c(client, server), c6(client6, server6);
+        seeds << char(0) + frames({ c6.out(noHost), c6.in(mp4), c.out(get) }) + frames({ c.in(mp4) }, 61);
+    }
+    {
+        QByteArray many(1, char(fuzzSmallLimits));
+        for (quint16 port = 40000; port < 40006; ++port) {
+            TcpFlow c({ client.address, port }, server);
+            many += frames({ c.out(get), c.in(mp4 + QByteArray(3000, 'm')) });
+        }
+        seeds << many;
+    }
     for (qsizetype i = 0; i < seeds.size(); ++i) {
         QFile file(QStringLiteral("%1/start-%2").arg(QString::fromLocal8Bit(argv[1])).arg(i));
         if (!file.open(QIODevice::WriteOnly) || file.write(seeds[i]) != seeds[i].size()) {

@@ -1,0 +1,114 @@
+#pragma once
+
+#include "FrameDecoder.h"
+#include "HttpParser.h"
+
+#include <QByteArray>
+
+#include <functional>
+#include <unordered_map>
+#include <vector>
+
+struct ConnectionLimits
+{
+    qsizetype connections = 20'000;
+    // A connection that carried nothing for longer than this is forgotten.
+    qint64 idleSeconds = 60;
+    // How far past a hole a direction's bytes are held while the hole waits for its retransmission.
+    qint64 window = 1 << 20;
+    qsizetype piecesPerDirection = 256;
+    // Bytes held for holes by all connections together.
+    qsizetype heldBytes = qsizetype(64) << 20;
+};
+
+// Follows the TCP connections seen in captured segments and hands each one's two byte streams, reassembled in
+// sequence order, to an HTTP parser of its own. Retransmitted and overlapping bytes are delivered once; bytes
+// ahead of a hole are held (within the window) until the hole is filled, the receiver acknowledges past it (the
+// capture missed them) or the window runs over; then the hole is passed over as lost. Bytes the parser only
+// counts (bodies) are held as lengths, not copied. One thread at a time.
+class ConnectionTable
+{
+public:
+    // The server end of the connection, and what its parser found.
+    using MediaSink = std::function<void(const TcpEndpoint &server, const HttpMedia &media)>;
+
+    explicit ConnectionTable(MediaSink mediaSink, const ConnectionLimits &bounds = {});
+    ~ConnectionTable();
+    Q_DISABLE_COPY_MOVE(ConnectionTable)
+
+    // now: seconds, from the capture's clock.
+    void handle(const TcpSegment &segment, qint64 now);
+
+    qsizetype size() const { return qsizetype(connections.size()); }
+    qsizetype heldBytes() const { return held; }
+
+private:
+    struct Key
+    {
+        TcpEndpoint low, high;
+        friend bool operator==(const Key &, const Key &) = default;
+    };
+    struct KeyHash
+    {
+        size_t operator()(const Key &key) const;
+    };
+    // Bytes ahead of the next expected one. Without bytes, only the length is known: the parser needs no
+    // more, or the capture did not hold them.
+    struct Piece
+    {
+        quint32 sequence = 0;
+        qint64 length = 0;
+        QByteArray bytes;
+    };
+    struct Half
+    {
+        enum State : quint8 { Hunting, Following, Closed };
+        State state = Hunting;
+        bool finSeen = false;
+        quint32 next = 0;
+        quint32 fin = 0;
+        std::vector<Piece> pieces;
+    };
+    struct Connection
+    {
+        Key key;
+        Connection *older = nullptr;
+        Connection *newer = nullptr;
+        qint64 lastSeen = 0;
+        // Which end sends the requests: 0 for key.low, 1 for key.high; -1 while unknown.
+        qint8 clientSide = -1;
+        // Nothing more to follow here: not HTTP, or a tunnel.
+        bool passive = false;
+        // By sending end, as in clientSide.
+        Half halves[2];
+        HttpParser http;
+    };
+    class Delivery;
+
+    Connection &open(const Key &key, qint64 now);
+    void remove(Connection &connection);
+    void touch(Connection &connection, qint64 now);
+    void expire(qint64 now);
+    static HttpParser::Direction direction(const Connection &connection, int side);
+
+    void hunt(Connection &connection, int side, quint32 sequence, const TcpSegment &segment);
+    void accept(Connection &connection, int side, quint32 sequence, const TcpSegment &segment);
+    void hold(Connection &connection, int side, qint64 offset, const TcpSegment &segment);
+    void acknowledge(Connection &connection, int side, quint32 acknowledgement);
+    void passHole(Connection &connection, int side, quint32 upTo);
+    void drain(Connection &connection, int side);
+    void run(Connection &connection, int side, const uchar *data, qint64 length);
+    void settle(Connection &connection, int side);
+    void release(Half &half);
+
+    MediaSink sink;
+    const ConnectionLimits limits;
+    std::unordered_map<Key, Connection, KeyHash> connections;
+    Connection *recent = nullptr;
+    Connection *oldest = nullptr;
+    Connection *newest = nullptr;
+    qsizetype held = 0;
+    qint64 evicted = 0;
+    bool evictionLogged = false;
+    qint64 evictionLoggedAt = 0;
+};
