@@ -28,6 +28,7 @@
 #include <iterator>
 #include <limits>
 #include <numbers>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -48,6 +49,8 @@ constexpr qint64 LeadSamples = SampleRate / 100;
 // The tone takes some 20 ms to reach the output; a player started in the sound server's first two seconds lags by
 // what is left of them, and that backlog stays until the event loop is held up.
 constexpr int ToneDeadlineMsecs = 3000;
+// A capture asked to stop closes its file within seconds; a merge of a short recording as well.
+constexpr int StopDeadlineMsecs = 120000;
 
 // signalstats' average luma: black is 16, white 235.
 constexpr double BrightnessJump = 100.0;
@@ -374,13 +377,29 @@ Recording record(Picture &picture, TonePlayer &tone)
         recording.pictureLag = double(shown - listener.arrival()) / 1e9;
         wait(AfterChangeMsecs);
     }
-    grabbers.stopGrabber(Grabbers::Video);
-    grabbers.stopGrabber(Grabbers::Audio);
+    // Stopping and merging report through signals; the recorder never blocks on them.
+    bool stopped = false;
+    QObject::connect(&grabbers, &Grabbers::stopped, [&stopped] { stopped = true; });
+    grabbers.stop();
+    const QDeadlineTimer stopDeadline(StopDeadlineMsecs);
+    while (!stopped && !stopDeadline.hasExpired()) {
+        wait(10);
+    }
     tone.setTone(false);
+    if (!stopped) {
+        throw BenchFailure { QStringLiteral("the captures did not stop within %1 s").arg(StopDeadlineMsecs / 1000) };
+    }
     if (!failure.isEmpty()) {
         throw BenchFailure { QStringLiteral("the recording failed: %1 (%2)").arg(failure, grabbers.failureDetail()) };
     }
-    if (!grabbers.mergeAudioVideo()) {
+    std::optional<bool> merged;
+    QObject::connect(&grabbers, &Grabbers::merged, [&merged](bool ok) { merged = ok; });
+    grabbers.mergeAudioVideo();
+    const QDeadlineTimer mergeDeadline(StopDeadlineMsecs);
+    while (!merged && !mergeDeadline.hasExpired()) {
+        wait(10);
+    }
+    if (!merged.value_or(false)) {
         throw BenchFailure { QStringLiteral("the merge failed: ") + grabbers.failureDetail() };
     }
     const QString result = grabbers.files().resultFile;
