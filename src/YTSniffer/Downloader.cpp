@@ -298,6 +298,16 @@ void Downloader::formatConverting(const QString &from, const QString &to, Downlo
     const QString source = ownDownload ? downloadedFile : from;
     targetSave = std::make_unique<UserFileSave>(to, replace);
 
+    // A target that cannot be written ends the save; a download of ours is kept beside it.
+    const auto saveFailed = [this, ownDownload] {
+        const QString words = targetSave->errorString();
+        targetSave.reset();
+        if (ownDownload) {
+            keptResult = keepDownload();
+        }
+        return words;
+    };
+
     if (QFileInfo(source).suffix() == QFileInfo(to).suffix()) {
         bool saved = true;
         if (ownDownload) {
@@ -314,12 +324,7 @@ void Downloader::formatConverting(const QString &from, const QString &to, Downlo
         if (!saved) {
             traceError() << "formatConverting"
                          << "cannot save" << source << to;
-            const QString words = targetSave->errorString();
-            targetSave.reset();
-            if (ownDownload) {
-                keptResult = keepDownload();
-            }
-            report(ConversionFailed, words);
+            report(ConversionFailed, saveFailed());
             return;
         }
         targetSave.reset();
@@ -329,12 +334,7 @@ void Downloader::formatConverting(const QString &from, const QString &to, Downlo
 
     const QString converted = targetSave->workPath(QStringLiteral("converted.") + QFileInfo(to).suffix());
     if (converted.isEmpty()) {
-        const QString words = targetSave->errorString();
-        targetSave.reset();
-        if (ownDownload) {
-            keptResult = keepDownload();
-        }
-        reportSoon(ConversionFailed, words);
+        reportSoon(ConversionFailed, saveFailed());
         return;
     }
     // The converter writes into the empty work folder, so its "-y" never meets a file of the user's.
