@@ -10,6 +10,9 @@ packages=(
   # fetches over https.
   libqt6network6 libssl3
   libpcap-dev zlib1g-dev
+  # The sniffer decrypts TLS with OpenSSL's ciphers and key derivations and reads HTTP/2 header blocks with
+  # nghttp2's HPACK decoder.
+  libssl-dev libnghttp2-dev
   ffmpeg yt-dlp curl
   xvfb xauth x11-utils xcompmgr imagemagick fonts-dejavu-core
   pulseaudio pulseaudio-utils tcpdump iproute2
