@@ -40,10 +40,10 @@ bool usableIpv6(const in6_addr &address)
     return !IN6_IS_ADDR_UNSPECIFIED(&address) && !IN6_IS_ADDR_LOOPBACK(&address) && !linkLocal && bytes[0] != 0xff;
 }
 
-// The adapter with its last usable IPv4 address, logging each one found; nothing when it has no usable address.
+// The adapter, logging each usable IPv4 address found; nothing when it has no usable address.
 std::optional<CVideoSniffer::Adapter> usableAdapter(const pcap_if_t &adapter, bool log)
 {
-    CVideoSniffer::Adapter found { QByteArray(adapter.name), 0, {} };
+    CVideoSniffer::Adapter found { QByteArray(adapter.name), 0 };
     bool usable = false;
     for (const pcap_addr_t *entry = adapter.addresses; entry; entry = entry->next) {
         if (entry->addr && entry->addr->sa_family == AF_INET6) {
@@ -55,7 +55,6 @@ std::optional<CVideoSniffer::Adapter> usableAdapter(const pcap_if_t &adapter, bo
         std::array<quint8, 4> octets;
         std::memcpy(octets.data(), &reinterpret_cast<const sockaddr_in *>(entry->addr)->sin_addr, octets.size());
         if (usableOctet(octets[0])) {
-            found.address = octets;
             usable = true;
             if (log) {
                 qDebug() << octets[0] << octets[1] << octets[2] << octets[3];
@@ -273,6 +272,11 @@ void CVideoSniffer::addIgnoredUrl(const QByteArray &url, int count)
 bool CVideoSniffer::takeIgnoredUrl(const QByteArray &url)
 {
     return ignored.take(url);
+}
+
+std::vector<QByteArray> CVideoSniffer::takeIgnoredUrls()
+{
+    return ignored.takeAll();
 }
 
 bool CVideoSniffer::isCapturing() const

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 struct SniffReport;
 class FrameMatcher;
@@ -29,8 +30,6 @@ public:
         QByteArray name;
         // The kernel's number for it: a new one when an adapter of the same name was removed and added again.
         unsigned index = 0;
-        // Its last usable IPv4 address; zero when it has only IPv6 ones.
-        std::array<quint8, 4> address {};
     };
 
     // Adapters that are up and have a usable IPv4 or IPv6 address; never loopback. Shows a box when they cannot be
@@ -49,6 +48,8 @@ public:
     void registerCallback(SniffCallback receiver);
     void addIgnoredUrl(const QByteArray &url, int count);
     bool takeIgnoredUrl(const QByteArray &url);
+    // The entries not used up yet, taken out, for the engine that replaces this one.
+    std::vector<QByteArray> takeIgnoredUrls();
     // Opened, and the capture loop has not ended on an error (the adapter went away).
     bool isCapturing() const;
     // The capture loop ran and ended on an error.

@@ -4,6 +4,8 @@
 #include "CaptureReporter.h"
 #include "Trace.h"
 
+#include <QHash>
+
 #include <algorithm>
 
 namespace {
@@ -14,10 +16,6 @@ const char *replacementReason(const CVideoSniffer &engine, const CVideoSniffer::
     const CVideoSniffer::Adapter &before = engine.adapter();
     if (before.index != now.index) {
         return "was removed and added again";
-    }
-    // The engine tells its own requests by this address.
-    if (before.address != now.address) {
-        return "changed its address";
     }
     if (engine.hasEnded()) {
         return "stopped delivering frames";
@@ -47,6 +45,8 @@ void CaptureEngines::refresh(bool opening)
         return;
     }
     adaptersListed = !adapters->isEmpty();
+    // The window's own requests that an engine being replaced has not seen yet: its successor must not report them.
+    QHash<QByteArray, std::vector<QByteArray>> pendingIgnored;
     std::erase_if(running, [&](const std::unique_ptr<CVideoSniffer> &engine) {
         const QByteArray &name = engine->adapter().name;
         const auto now = std::find_if(adapters->cbegin(), adapters->cend(),
@@ -55,6 +55,7 @@ void CaptureEngines::refresh(bool opening)
         if (reason) {
             trace() << "CaptureEngines"
                     << ":" << name << reason;
+            pendingIgnored.insert(name, engine->takeIgnoredUrls());
         }
         return reason != nullptr;
     });
@@ -66,6 +67,10 @@ void CaptureEngines::refresh(bool opening)
         }
         auto engine = std::make_unique<CVideoSniffer>(adapter.name);
         engine->registerCallback(receiver);
+        const std::vector<QByteArray> ownRequests = pendingIgnored.value(adapter.name);
+        for (const QByteArray &url : ownRequests) {
+            engine->addIgnoredUrl(url, 1);
+        }
         running.push_back(std::move(engine));
     }
 }

@@ -10,8 +10,8 @@
 class CVideoSniffer;
 
 // One capture engine per usable adapter, kept in step with the adapters the system has: adapters that appear
-// get an engine, and an engine whose adapter went away, came back, or changed its address is replaced.
-// Used on the window's thread only.
+// get an engine, and an engine whose adapter went away or came back is replaced. Address changes need nothing: the
+// engines read whole connections, whichever addresses they run between. Used on the window's thread only.
 class CaptureEngines
 {
 public:

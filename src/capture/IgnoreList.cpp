@@ -1,6 +1,7 @@
 #include "IgnoreList.h"
 
 #include <algorithm>
+#include <utility>
 
 void IgnoreList::add(const QByteArray &url, int count)
 {
@@ -19,4 +20,10 @@ bool IgnoreList::take(const QByteArray &url)
     }
     urls.erase(found);
     return true;
+}
+
+std::vector<QByteArray> IgnoreList::takeAll()
+{
+    const std::lock_guard lock(mutex);
+    return std::exchange(urls, {});
 }

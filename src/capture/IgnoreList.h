@@ -13,6 +13,8 @@ public:
     void add(const QByteArray &url, int count);
     // Removes the first entry equal to url, keeping the order of the rest.
     bool take(const QByteArray &url);
+    // Empties the list, giving its entries in order.
+    std::vector<QByteArray> takeAll();
 
 private:
     std::mutex mutex;

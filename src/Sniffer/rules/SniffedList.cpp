@@ -163,7 +163,10 @@ bool SniffedList::isFromVideoSite(const QString &url)
 
 QByteArray SniffedList::reportedUrl(const QString &url)
 {
-    return QString(url).remove(QStringLiteral("http://")).trimmed().toLatin1();
+    // Only the leading scheme: a query may carry another address. Encrypted items are reported with theirs.
+    const QString trimmed = url.trimmed();
+    const QLatin1StringView plain("http://");
+    return (trimmed.startsWith(plain, Qt::CaseInsensitive) ? trimmed.sliced(plain.size()) : trimmed).toLatin1();
 }
 
 QString SniffedList::targetPath(const QString &selectedFile, const QString &extension, const QString &selectedFilter)

@@ -64,7 +64,8 @@ public:
     // Number, time, type, size ("?" when unknown), then the file name and host that tell rows apart.
     static QString rowText(const SniffedItem &item);
     static bool isFromVideoSite(const QString &url);
-    // An item's address in the form the capture engines report it (no scheme), for their ignore lists.
+    // An item's address in the form the capture engines report it (no "http://"; "https://" kept), for their
+    // ignore lists.
     static QByteArray reportedUrl(const QString &url);
 
     // The file a save dialog's answer stands for: the item's extension becomes the suffix (another typed

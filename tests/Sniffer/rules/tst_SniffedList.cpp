@@ -139,6 +139,8 @@ void tst_SniffedList::ignoredInTheReportedForm()
     QCOMPARE(SniffedList::reportedUrl(QStringLiteral("http://127.0.0.2:8080/v/clip.flv ")),
              QByteArray("127.0.0.2:8080/v/clip.flv"));
     QCOMPARE(SniffedList::withScheme("HTTPS://h/a"), QByteArray("HTTPS://h/a"));
+    QCOMPARE(SniffedList::reportedUrl(QStringLiteral("HTTP://h/a?next=http://b/")), QByteArray("h/a?next=http://b/"));
+    QCOMPARE(SniffedList::reportedUrl(QStringLiteral("https://h/a")), QByteArray("https://h/a"));
 }
 
 void tst_SniffedList::savedNames_data()
