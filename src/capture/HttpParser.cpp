@@ -1,9 +1,13 @@
 #include "HttpParser.h"
 
+#include "HttpText.h"
+
 #include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <utility>
+
+using namespace HttpText;
 
 namespace {
 
@@ -19,87 +23,10 @@ bool startsWith(QByteArrayView text, std::string_view prefix)
     return text.size() >= qsizetype(prefix.size()) && std::memcmp(text.data(), prefix.data(), prefix.size()) == 0;
 }
 
-char lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-}
-
-// lowerPrefix is written in lower case.
-bool startsWithNoCase(QByteArrayView text, std::string_view lowerPrefix)
-{
-    if (text.size() < qsizetype(lowerPrefix.size())) {
-        return false;
-    }
-    for (size_t i = 0; i < lowerPrefix.size(); ++i) {
-        if (lower(text[qsizetype(i)]) != lowerPrefix[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool equalsNoCase(QByteArrayView text, std::string_view lowerName)
-{
-    return text.size() == qsizetype(lowerName.size()) && startsWithNoCase(text, lowerName);
-}
-
-QByteArrayView trimmed(QByteArrayView text)
-{
-    while (!text.isEmpty() && (text.front() == ' ' || text.front() == '\t')) {
-        text = text.sliced(1);
-    }
-    while (!text.isEmpty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-        text.chop(1);
-    }
-    return text;
-}
-
-// Decimal digits only; -1 for anything else or a value too large to be a size.
-qint64 decimal(QByteArrayView text)
-{
-    text = trimmed(text);
-    if (text.isEmpty()) {
-        return -1;
-    }
-    qint64 value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9' || value >= sizeLimit / 10) {
-            return -1;
-        }
-        value = value * 10 + (c - '0');
-    }
-    return value;
-}
-
-// A Content-Length value: one number, or a list of equal ones. -1 when invalid.
-qint64 contentLength(QByteArrayView text)
-{
-    qint64 value = -1;
-    while (true) {
-        const qsizetype comma = text.indexOf(',');
-        const qint64 item = decimal(comma < 0 ? text : text.first(comma));
-        if (item < 0 || (value >= 0 && item != value)) {
-            return -1;
-        }
-        value = item;
-        if (comma < 0) {
-            return value;
-        }
-        text = text.sliced(comma + 1);
-    }
-}
-
 bool chunkedIsLast(QByteArrayView codings)
 {
     const qsizetype comma = codings.lastIndexOf(',');
     return equalsNoCase(trimmed(comma < 0 ? codings : codings.sliced(comma + 1)), "chunked");
-}
-
-// The total of "bytes first-last/total"; -1 when it is "*" or unreadable.
-qint64 rangeTotal(QByteArrayView text)
-{
-    const qsizetype slash = text.lastIndexOf('/');
-    return startsWithNoCase(trimmed(text), "bytes") && slash >= 0 ? decimal(text.sliced(slash + 1)) : -1;
 }
 
 // The first bytes of a message, as far as they have arrived, may begin a message from that side.
@@ -299,16 +226,8 @@ void HttpParser::skip(Direction direction, qsizetype size, HttpListener &listene
         lose(direction);
         return;
     }
-    if (direction == FromServer && response.watched) {
-        if (response.wantSignature) {
-            // The first bytes went by unseen: the signature cannot be known.
-            response.watched = false;
-        } else {
-            response.bodySeen += size;
-            if (response.bodySeen >= unknownSizeThreshold) {
-                report(listener, -1);
-            }
-        }
+    if (direction == FromServer && response.media.body(nullptr, size)) {
+        report(listener);
     }
     if (counted) {
         countOff(direction, size);
@@ -345,8 +264,7 @@ void HttpParser::end(Direction direction, HttpListener &)
 qsizetype HttpParser::ignorable(Direction direction) const
 {
     const Side &side = sides[direction];
-    const bool signaturePending = direction == FromServer && response.watched && response.wantSignature;
-    if (signaturePending) {
+    if (direction == FromServer && response.media.wantsSignature()) {
         return 0;
     }
     switch (side.state) {
@@ -588,22 +506,10 @@ bool HttpParser::parseResponse(QByteArrayView block, HttpListener &listener)
     const bool counted = !framing.hasCoding && framing.hasLength;
 
     response = Response();
-    if (!uncertain && request.kind == Request::Get && status < 300 && !(counted && framing.length == 0)) {
-        response.watched = true;
-        response.size = status == 206 && !contentRange.isEmpty() ? rangeTotal(contentRange)
-            : counted                                            ? framing.length
-                                                                 : -1;
-        response.request = std::move(request);
-        if (startsWithNoCase(contentType, "video/")) {
-            const QByteArrayView subtype = contentType.sliced(6);
-            const qsizetype semicolon = subtype.indexOf(';');
-            response.mediaType = trimmed(semicolon < 0 ? subtype : subtype.first(semicolon)).toByteArray() + "\r\n";
-            if (response.size >= 0) {
-                report(listener, response.size);
-            }
-        } else {
-            response.wantSignature = true;
-        }
+    response.request = std::move(request);
+    const bool get = !uncertain && response.request.kind == Request::Get;
+    if (response.media.start(get, status, counted ? framing.length : -1, contentType, contentRange)) {
+        report(listener);
     }
     if (counted && framing.length == 0) {
         messageEnd(FromServer);
@@ -613,36 +519,8 @@ bool HttpParser::parseResponse(QByteArrayView block, HttpListener &listener)
 
 void HttpParser::bodyBytes(Direction direction, const uchar *data, qsizetype size, HttpListener &listener)
 {
-    if (direction != FromServer || !response.watched) {
-        return;
-    }
-    if (response.wantSignature) {
-        const qsizetype taken = std::min<qsizetype>(3 - response.signatureLength, size);
-        std::memcpy(response.signature + response.signatureLength, data, size_t(taken));
-        response.signatureLength = quint8(response.signatureLength + taken);
-        response.bodySeen += size;
-        if (response.signatureLength < 3) {
-            return;
-        }
-        response.wantSignature = false;
-        const QByteArrayView signature(response.signature, 3);
-        if (signature == "FLV") {
-            response.mediaType = "x-flv";
-        } else if (signature == "ID3") {
-            response.mediaType = "MP3";
-        } else {
-            response.watched = false;
-            return;
-        }
-        if (response.size >= 0) {
-            report(listener, response.size);
-            return;
-        }
-    } else {
-        response.bodySeen += size;
-    }
-    if (response.bodySeen >= unknownSizeThreshold) {
-        report(listener, -1);
+    if (direction == FromServer && response.media.body(data, size)) {
+        report(listener);
     }
 }
 
@@ -659,16 +537,16 @@ void HttpParser::messageEnd(Direction direction)
     }
 }
 
-void HttpParser::report(HttpListener &listener, qint64 size)
+void HttpParser::report(HttpListener &listener)
 {
     const Request &request = response.request;
     HttpMedia media;
     media.requestHeader = request.header;
     media.target = QByteArrayView(media.requestHeader).sliced(request.targetBegin, request.targetLength);
     media.host = QByteArrayView(media.requestHeader).sliced(request.hostBegin, request.hostLength);
-    media.size = size;
-    media.mediaType = response.mediaType;
-    response.watched = false;
+    media.size = response.media.size();
+    media.mediaType = response.media.mediaType();
+    response.media.stop();
     listener.mediaFound(media);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MediaRules.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -42,7 +44,7 @@ public:
 
     static constexpr qsizetype headerLimit = 64 * 1024;
     static constexpr qsizetype pipelineLimit = 32;
-    static constexpr qint64 unknownSizeThreshold = 100'000;
+    static constexpr qint64 unknownSizeThreshold = MediaRules::unknownSizeThreshold;
 
     // Whether a run that starts here can be the start of a message from that side.
     static bool startsMessage(Direction direction, const uchar *data, qsizetype size);
@@ -90,13 +92,7 @@ private:
     // The response being read, while it may still turn out to carry media.
     struct Response
     {
-        bool watched = false;
-        bool wantSignature = false;
-        quint8 signatureLength = 0;
-        char signature[3] {};
-        qint64 size = -1;
-        qint64 bodySeen = 0;
-        QByteArray mediaType;
+        MediaRules media;
         Request request;
     };
 
@@ -108,7 +104,7 @@ private:
     // size bytes of a counted body or chunk went through.
     void countOff(Direction direction, qsizetype size);
     void messageEnd(Direction direction);
-    void report(HttpListener &listener, qint64 size);
+    void report(HttpListener &listener);
     void lose(Direction direction);
     void giveUp();
 

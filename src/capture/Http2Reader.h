@@ -1,0 +1,87 @@
+#pragma once
+
+#include "HttpParser.h"
+#include "MediaRules.h"
+
+#include <QByteArray>
+
+#include <deque>
+#include <map>
+#include <memory>
+
+struct nghttp2_hd_inflater;
+
+// Reads the two plaintext streams of one HTTP/2 connection (RFC 9113): frames in both directions, header blocks
+// through one HPACK inflater per direction, requests and answers paired by stream. Each GET is rebuilt as
+// HTTP/1.1 header text, and an answer that carries media is told as HttpParser tells it. DATA payloads are
+// counted, never kept, but for the first bytes a signature needs.
+//
+// Protocol errors end the reading: the connection is abandoned with one log line.
+class Http2Reader
+{
+public:
+    static constexpr qsizetype headerBlockLimit = 256 * 1024;
+    static constexpr qsizetype streamLimit = 1000;
+    // Table size changes that may be awaiting the peer's acknowledgement.
+    static constexpr qsizetype pendingSettingsLimit = 16;
+
+    Http2Reader();
+    ~Http2Reader();
+    Q_DISABLE_COPY_MOVE(Http2Reader)
+
+    void feed(HttpParser::Direction direction, const uchar *data, qsizetype size, HttpListener &listener);
+    bool abandoned() const { return gaveUp; }
+
+private:
+    struct InflaterDelete
+    {
+        void operator()(nghttp2_hd_inflater *inflater) const;
+    };
+
+    struct Side
+    {
+        std::unique_ptr<nghttp2_hd_inflater, InflaterDelete> inflater;
+        qsizetype prefaceSeen = 0;
+        uchar head[9] {};
+        quint8 headLength = 0;
+        quint8 type = 0, flags = 0;
+        quint32 stream = 0;
+        // Payload bytes of the current frame still to come; of these, DATA content before its padding.
+        qsizetype remaining = 0, content = 0;
+        bool padRead = false;
+        // The frame's payload, for the frames that are read whole.
+        QByteArray gathered;
+        // A header block waiting for its CONTINUATION frames.
+        QByteArray block;
+        quint32 blockStream = 0;
+        bool blockEnds = false, blockPushed = false, continuing = false;
+        // SETTINGS_HEADER_TABLE_SIZE of each SETTINGS frame sent this way and not yet acknowledged, -1 for none.
+        std::deque<qint64> pendingTableSizes;
+    };
+
+    struct Stream
+    {
+        QByteArray requestHeader;
+        qsizetype targetBegin = 0, targetLength = 0, hostBegin = 0, hostLength = 0;
+        bool answered = false;
+        MediaRules media;
+    };
+
+    using Fields = QList<std::pair<QByteArray, QByteArray>>;
+
+    void frameStart(HttpParser::Direction direction);
+    void payload(HttpParser::Direction direction, const uchar *data, qsizetype size, HttpListener &listener);
+    void frameEnd(HttpParser::Direction direction, HttpListener &listener);
+    void headerFragment(HttpParser::Direction direction, QByteArrayView fragment, HttpListener &listener);
+    void settings(HttpParser::Direction direction);
+    bool inflate(Side &side, Fields &fields);
+    void request(quint32 id, const Fields &fields);
+    void answer(quint32 id, const Fields &fields, bool ends, HttpListener &listener);
+    void report(Stream &stream, HttpListener &listener);
+    void abandon(const char *why);
+
+    Side sides[2];
+    // Keyed by stream id: clients open streams in rising order, so the first is the oldest.
+    std::map<quint32, Stream> streams;
+    bool gaveUp = false;
+};
