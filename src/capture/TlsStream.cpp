@@ -661,6 +661,6 @@ void TlsStream::fail(const QByteArray &reason)
 {
     if (!broken) {
         broken = true;
-        trace() << "TlsStream" << sni << ":" << reason.constData() << ", not decrypting this connection";
+        trace() << "TlsStream" << sni << ":" << (reason + ", not decrypting this connection").constData();
     }
 }
