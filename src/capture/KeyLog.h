@@ -38,6 +38,7 @@ public:
     // Looks at the file as find() does.
     quint64 generation();
     qint64 malformedLines() const;
+    // Forgets the secrets held; what the file already gave is not read again.
     void clear();
 
 private:

@@ -26,8 +26,8 @@ protected:
 // ChaCha20-Poly1305, TLS 1.2 with the AEAD suites. Each direction's bytes are fed in order. Records that need
 // keys the log does not hold yet are kept (up to heldLimit bytes) until retry() finds them. Anything it cannot
 // follow (an unsupported suite, a hole, malformed records, a failed tag) ends the decryption with one log
-// line: failed() turns true and the sink hears nothing more. The sink must not destroy the stream from its
-// calls. One thread at a time.
+// line: failed() turns true and the sink hears nothing more. The sink must not feed or destroy the stream from
+// its calls. One thread at a time.
 class TlsStream
 {
 public:
