@@ -80,7 +80,7 @@ void Sniffer::queueSniffReport(QByteArray url, QByteArray requestHeader, QByteAr
 void Sniffer::runOldSniffer()
 {
     if (oldSniffer->stackedWidget->currentIndex() == 1) {
-        pageHeights.setPageHeight(LayerPlan::Page::Sniffer, 170);
+        pageHeights.setPageHeight(LayerPlan::Page::Sniffer, 202);
         oldSniffer->stackedWidget->setCurrentIndex(0);
     }
     showOldSniffer();
