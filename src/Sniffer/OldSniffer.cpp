@@ -255,15 +255,17 @@ void Sniffer::onClickSniffBrowser()
     // One process per start, so a second start never ends a browser the user is still using.
     auto *browser = new ToolProcess(this);
     connect(browser, &ToolProcess::ended, this, [this, browser, program](ToolProcess::End how, int exitCode) {
-        const bool failed = how == ToolProcess::End::FailedToStart
-            || (!browser->stopRequested() && (how == ToolProcess::End::Crashed || exitCode != 0));
+        const bool notStarted = how == ToolProcess::End::FailedToStart;
+        const bool failed = !browser->stopRequested() && (how == ToolProcess::End::Crashed || exitCode != 0);
         const QString reason = browser->errorLine();
         browser->deleteLater();
-        if (failed) {
+        if (notStarted || failed) {
             traceError() << "onClickSniffBrowser"
                          << ":" << program << how << exitCode << reason;
             QMessageBox::critical(this, Program::name,
-                                  tr("The browser %1 could not be started: %2").arg(program, reason));
+                                  (notStarted ? tr("The browser %1 could not be started: %2")
+                                              : tr("The browser %1 ended with an error: %2"))
+                                      .arg(program, reason));
         }
     });
     ToolProcess::Options running;

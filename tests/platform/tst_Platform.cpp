@@ -140,7 +140,6 @@ void tst_Platform::browserNamed_data()
     QTest::newRow("other browser") << Os::Unix << "brave-browser.desktop" << std::optional<Platform::Browser>();
     QTest::newRow("ProgId") << Os::Windows << "FirefoxURL-308046B0AF4A39CB"
                             << std::optional(Platform::Browser::Firefox);
-    QTest::newRow("other ProgId") << Os::Windows << "MSEdgeHTM" << std::optional<Platform::Browser>();
 }
 
 void tst_Platform::browserNamed()

@@ -43,7 +43,8 @@ QString profileFolder(Platform::Browser browser, const QString &dataFolder)
     static const QMap<Platform::Browser, QString> names { { Platform::Browser::Chromium, QStringLiteral("chromium") },
                                                           { Platform::Browser::Chrome, QStringLiteral("chrome") },
                                                           { Platform::Browser::Firefox, QStringLiteral("firefox") } };
-    return QDir(QDir(dataFolder).filePath(QStringLiteral("browser"))).filePath(names.value(browser));
+    return QDir::toNativeSeparators(
+        QDir(QDir(dataFolder).filePath(QStringLiteral("browser"))).filePath(names.value(browser)));
 }
 
 QStringList arguments(Platform::Browser browser, const QString &profileFolder, bool asRoot)

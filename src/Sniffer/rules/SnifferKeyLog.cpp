@@ -12,7 +12,8 @@ constexpr QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDev
 } // namespace
 
 SnifferKeyLog::SnifferKeyLog(const QString &userFile, const QString &dataFolder)
-    : filePath(userFile.isEmpty() ? QDir(dataFolder).filePath(QStringLiteral("keys.log")) : userFile)
+    : filePath(userFile.isEmpty() ? QDir::toNativeSeparators(QDir(dataFolder).filePath(QStringLiteral("keys.log")))
+                                  : userFile)
     , own(userFile.isEmpty())
 { }
 
