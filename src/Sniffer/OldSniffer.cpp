@@ -236,6 +236,7 @@ void Sniffer::onClickSniffBrowser()
 {
     const std::optional<SniffBrowser::Choice> choice = SniffBrowser::find();
     if (!choice) {
+        setErrorContext("onClickSniffBrowser");
         showErrorMessage(MessageIds::NoSniffBrowser, Error, QDir::toNativeSeparators(keyLog->path()));
         return;
     }
