@@ -23,6 +23,8 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int snifferKind = 5;
@@ -253,6 +255,10 @@ void Sniffer::onClickSniffBrowser()
     }
     trace() << "onClickSniffBrowser"
             << ":" << program << profile;
+    const QList<ToolProcess *> tools = findChildren<ToolProcess *>(QString(), Qt::FindDirectChildrenOnly);
+    const bool profileInUse = std::any_of(tools.cbegin(), tools.cend(), [&choice](const ToolProcess *tool) {
+        return tool->isRunning() && tool->program() == choice->program;
+    });
     // One process per start, so a second start never ends a browser the user is still using.
     auto *browser = new ToolProcess(this);
     connect(browser, &ToolProcess::ended, this, [this, browser, program](ToolProcess::End how, int exitCode) {
@@ -272,7 +278,8 @@ void Sniffer::onClickSniffBrowser()
     ToolProcess::Options running;
     running.output = ToolProcess::Output::Discard;
     running.environment.insert(QStringLiteral("SSLKEYLOGFILE"), keyLog->path());
-    browser->start(choice->program, SniffBrowser::arguments(choice->browser, profile, Platform::runsAsRoot()), running);
+    browser->start(choice->program,
+                   SniffBrowser::arguments(choice->browser, profile, Platform::runsAsRoot(), profileInUse), running);
 }
 
 const std::vector<std::unique_ptr<CVideoSniffer>> &Sniffer::captureEngines() const

@@ -47,13 +47,16 @@ QString profileFolder(Platform::Browser browser, const QString &dataFolder)
         QDir(QDir(dataFolder).filePath(QStringLiteral("browser"))).filePath(names.value(browser)));
 }
 
-QStringList arguments(Platform::Browser browser, const QString &profileFolder, bool asRoot)
+QStringList arguments(Platform::Browser browser, const QString &profileFolder, bool asRoot, bool running)
 {
     // A profile of its own, so that a browser the user already runs does not take the request over
     // and start without the key log.
     if (browser == Platform::Browser::Firefox) {
-        return { QStringLiteral("-profile"), profileFolder, QStringLiteral("-no-remote"),
-                 QStringLiteral("-new-instance") };
+        QStringList list { QStringLiteral("-profile"), profileFolder };
+        if (!running) {
+            list << QStringLiteral("-no-remote") << QStringLiteral("-new-instance");
+        }
+        return list;
     }
     QStringList list { QStringLiteral("--user-data-dir=") + profileFolder, QStringLiteral("--disable-quic"),
                        QStringLiteral("--no-first-run"), QStringLiteral("--no-default-browser-check") };

@@ -27,7 +27,9 @@ std::optional<Choice> find();
 
 QString profileFolder(Platform::Browser browser, const QString &dataFolder);
 
-QStringList arguments(Platform::Browser browser, const QString &profileFolder, bool asRoot);
+// running: one started on this profile before still runs. Chromium hands a second start over to it by
+// itself; Firefox is asked to, as a second instance could not open the profile in use.
+QStringList arguments(Platform::Browser browser, const QString &profileFolder, bool asRoot, bool running);
 
 // Makes the profile folder and, for Firefox, its user.js that turns HTTP/3 off. Returns why it failed,
 // empty when the profile is ready.
