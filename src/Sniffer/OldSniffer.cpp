@@ -9,7 +9,9 @@
 #include "Options.h"
 #include "Program.h"
 #include "SaveTargets.h"
+#include "SniffBrowser.h"
 #include "SniffReportQueue.h"
+#include "SnifferKeyLog.h"
 #include "ToolProcess.h"
 #include "Trace.h"
 #include "ui_OldSniffer.h"
@@ -20,6 +22,8 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -78,7 +82,7 @@ void Sniffer::queueSniffReport(QByteArray url, QByteArray requestHeader, QByteAr
 void Sniffer::runOldSniffer()
 {
     if (oldSniffer->stackedWidget->currentIndex() == 1) {
-        pageHeights.setPageHeight(LayerPlan::Page::Sniffer, 170);
+        pageHeights.setPageHeight(LayerPlan::Page::Sniffer, 202);
         oldSniffer->stackedWidget->setCurrentIndex(0);
     }
     showOldSniffer();
@@ -93,6 +97,10 @@ void Sniffer::showOldSniffer()
         connect(oldSniffer->pbDownloadVideo, &QPushButton::clicked, this, &Sniffer::onClickOldSnifferDownloadVideo);
         connect(oldSniffer->pbRemove, &QPushButton::clicked, this, &Sniffer::onClickOldSnifferRemove);
         connect(oldSniffer->pbPreview, &QPushButton::clicked, this, &Sniffer::onClickOldSnifferPreview);
+        oldSniffer->pbSniffBrowser->setText(SniffBrowser::buttonText(settingsLists));
+        connect(oldSniffer->pbSniffBrowser, &QPushButton::clicked, this, &Sniffer::onClickSniffBrowser);
+        // The capture starts: keys of an earlier run's sessions are of no use and should not linger.
+        keyLog->empty();
         connect(oldSniffer->mediaList, &QListWidget::itemClicked, this,
                 qOverload<QListWidgetItem *>(&Sniffer::onClickOldSnifferListItem));
         connect(this, &Sniffer::downloadFinished, this, &Sniffer::onOldSnifferDownloadFinished);
@@ -219,6 +227,59 @@ void Sniffer::withdrawOwnRequest(const QString &url)
     for (const std::unique_ptr<CVideoSniffer> &engine : engines->engines()) {
         engine->takeIgnoredUrl(reported);
     }
+}
+
+QString Sniffer::keyLogPath() const
+{
+    return keyLog->path();
+}
+
+void Sniffer::onClickSniffBrowser()
+{
+    const std::optional<SniffBrowser::Choice> choice = SniffBrowser::find();
+    if (!choice) {
+        setErrorContext("onClickSniffBrowser");
+        showErrorMessage(MessageIds::NoSniffBrowser, Error, QDir::toNativeSeparators(keyLog->path()));
+        return;
+    }
+    const QString profile = SniffBrowser::profileFolder(choice->browser, dataFolder);
+    QString problem = SniffBrowser::prepareProfile(choice->browser, profile);
+    // Made here, owner-only, before the browser would make it with the usual permissions.
+    if (problem.isEmpty() && !keyLog->create()) {
+        problem = tr("the key log %1 cannot be written").arg(QDir::toNativeSeparators(keyLog->path()));
+    }
+    const QString program = QDir::toNativeSeparators(choice->program);
+    if (!problem.isEmpty()) {
+        QMessageBox::critical(this, Program::name, tr("The browser %1 could not be started: %2").arg(program, problem));
+        return;
+    }
+    trace() << "onClickSniffBrowser"
+            << ":" << program << profile;
+    const QList<ToolProcess *> tools = findChildren<ToolProcess *>(QString(), Qt::FindDirectChildrenOnly);
+    const bool profileInUse = std::any_of(tools.cbegin(), tools.cend(), [&choice](const ToolProcess *tool) {
+        return tool->isRunning() && tool->program() == choice->program;
+    });
+    // One process per start, so a second start never ends a browser the user is still using.
+    auto *browser = new ToolProcess(this);
+    connect(browser, &ToolProcess::ended, this, [this, browser, program](ToolProcess::End how, int exitCode) {
+        const bool notStarted = how == ToolProcess::End::FailedToStart;
+        const bool failed = !browser->stopRequested() && (how == ToolProcess::End::Crashed || exitCode != 0);
+        const QString reason = browser->errorLine();
+        browser->deleteLater();
+        if (notStarted || failed) {
+            traceError() << "onClickSniffBrowser"
+                         << ":" << program << how << exitCode << reason;
+            QMessageBox::critical(this, Program::name,
+                                  (notStarted ? tr("The browser %1 could not be started: %2")
+                                              : tr("The browser %1 ended with an error: %2"))
+                                      .arg(program, reason));
+        }
+    });
+    ToolProcess::Options running;
+    running.output = ToolProcess::Output::Discard;
+    running.environment.insert(QStringLiteral("SSLKEYLOGFILE"), keyLog->path());
+    browser->start(choice->program,
+                   SniffBrowser::arguments(choice->browser, profile, Platform::runsAsRoot(), profileInUse), running);
 }
 
 const std::vector<std::unique_ptr<CVideoSniffer>> &Sniffer::captureEngines() const

@@ -3,6 +3,7 @@
 #include "CVideoSniffer.h"
 #include "CaptureEngines.h"
 #include "CaptureMessageBoxes.h"
+#include "SnifferKeyLog.h"
 #include "Trace.h"
 #include "WindowTitle.h"
 #include "ui_DialogAbout.h"
@@ -56,6 +57,7 @@ Sniffer::Sniffer(QWidget *parent)
     setSettingsFile();
     provisionSettingsFile();
     settingsRead();
+    keyLog = std::make_unique<SnifferKeyLog>(qEnvironmentVariable("SSLKEYLOGFILE"), dataFolder);
 }
 
 Sniffer::~Sniffer()

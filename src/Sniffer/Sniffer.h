@@ -29,6 +29,7 @@ class QPushButton;
 class QSettings;
 struct MenuEntry;
 class QTimer;
+class SnifferKeyLog;
 
 namespace Ui {
 class Sniffer;
@@ -98,6 +99,10 @@ public:
     // Whether the user agreed to replace an existing file of the chosen name.
     UserFileSave::Replace chosenReplace = UserFileSave::Replace::Refuse;
 
+    // The file a browser started for sniffing writes its TLS secrets to, for the capture engines to read:
+    // the user's SSLKEYLOGFILE when set, else the program's own, emptied as the sniffer page first opens.
+    QString keyLogPath() const;
+
     // The sniffer page's engines, one per usable adapter; some may have failed to open theirs.
     const std::vector<std::unique_ptr<CVideoSniffer>> &captureEngines() const;
 
@@ -154,6 +159,8 @@ public slots:
     void onClickOldSnifferRemove();
     void onClickOldSnifferDownloadVideo();
     void onClickOldSnifferDownloadAudio();
+    // Starts a browser whose TLS secrets go to the key log.
+    void onClickSniffBrowser();
     // Saves the selected item; returns the saved path, or nothing when it was not saved.
     QString onClickOldSnifferDownload();
     void onOldSnifferDownloadFinished(QString path);
@@ -268,6 +275,7 @@ private:
     SniffedList sniffedItems;
     QTimer *urlQueueTimer = nullptr;
     std::unique_ptr<CaptureEngines> engines;
+    std::unique_ptr<SnifferKeyLog> keyLog;
     QTimer *adapterTimer = nullptr;
     // 4 after the video button, 5 after the audio button.
     int sniffedDownloadKind = 0;

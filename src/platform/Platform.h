@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QByteArray>
 #include <QChar>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 // Everything that differs between Windows, where the program was first designed, and other desktops.
 // The choices are pure functions of a platform value so that both sides can be tested anywhere.
@@ -13,6 +16,9 @@ enum class Os { Windows, Unix };
 enum class Tool { SiteDownloader, Converter, Player };
 
 enum class Folder { Documents, Desktop, Music, Movies, Cache };
+
+// The browsers whose TLS secrets the sniffer can read, in the order an installed one is preferred.
+enum class Browser { Chromium, Chrome, Firefox };
 
 // The platform this build runs on.
 Os currentOs();
@@ -55,5 +61,23 @@ QStringList siteToolEncoding(Os os);
 // Windows, a settings file of the same name in the user's configuration folder elsewhere.
 QString captureFilterStore(Os os, const QString &configFolder);
 QString captureFilterStore();
+
+// The browser a name stands for, when it is one of ours: here a desktop entry ("firefox-esr.desktop") or
+// a program's file name ("/usr/bin/chromium"); on Windows the ProgId of the https handler ("ChromeHTML").
+std::optional<Browser> browserNamed(Os os, const QString &name);
+
+// The first desktop entry a mimeapps.list or defaults.list gives as default for the type; empty if none.
+QString mimeDefault(const QByteArray &list, const QString &mimeType);
+
+// The desktop's default web browser when it is one of ours: the https handler chosen on Windows; here
+// the freedesktop default for https, then for HTML, then Debian's x-www-browser.
+std::optional<Browser> defaultBrowser();
+
+// Where the browser's program is, or nothing when it is not installed: on the PATH here, under the
+// Program Files folders on Windows.
+QString browserProgram(Browser browser);
+
+// True when the program runs as the superuser (never on Windows).
+bool runsAsRoot();
 
 } // namespace Platform

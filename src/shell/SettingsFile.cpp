@@ -7,7 +7,7 @@
 QStringList SettingsGroups::all()
 {
     return { ErrorTitles, ErrorMessages, DownloadErrorMessages, WarningMessages, VideoSiteUrls, OtherSiteUrls, Help,
-             HelpActions, TestUrls,      TestSniffer,           ToolRelease };
+             HelpActions, TestUrls,      TestSniffer,           ToolRelease,     SnifferTexts };
 }
 
 namespace SettingsFile {

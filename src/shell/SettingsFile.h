@@ -34,6 +34,8 @@ inline const QString TestUrls = QStringLiteral("tovrin_test_urls");
 inline const QString TestSniffer = QStringLiteral("test_sniffer");
 // Entry 0: the address under which the site-download tool's latest release publishes its files.
 inline const QString ToolRelease = QStringLiteral("tool_release");
+// Texts of the sniffer page; entry 1: the button that starts a browser for sniffing.
+inline const QString SnifferTexts = QStringLiteral("sniffer_texts");
 
 // In the order they are read at start.
 QStringList all();

@@ -104,7 +104,7 @@ void tst_Window::layers()
     QVERIFY(!fixture.find<QPushButton>(QStringLiteral("btnSniffer"))->isVisible());
 
     fixture.window().showLayer(LayerSniffer);
-    QCOMPARE(fixture.window().height(), 230);
+    QCOMPARE(fixture.window().height(), 262);
     fixture.window().showLayer(LayerProgress);
     QCOMPARE(fixture.window().height(), 120);
     QCOMPARE(visibleContainers(fixture), QStringList { QStringLiteral("widgetProgress") });

@@ -1,6 +1,8 @@
 #include "Platform.h"
 #include "TempHome.h"
 
+#include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -23,6 +25,9 @@ private slots:
     void screenInputUsesTheDisplay();
     void captureFilterStore_data();
     void captureFilterStore();
+    void browserNamed_data();
+    void browserNamed();
+    void defaultBrowserFromTheUsersList();
 };
 
 void tst_Platform::dataFolderRoot_data()
@@ -123,6 +128,42 @@ void tst_Platform::captureFilterStore()
     QFETCH(Os, os);
     QFETCH(QString, expected);
     QCOMPARE(Platform::captureFilterStore(os, QStringLiteral("/home/ann/.config")), expected);
+}
+
+void tst_Platform::browserNamed_data()
+{
+    QTest::addColumn<Os>("os");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<std::optional<Platform::Browser>>("expected");
+    QTest::newRow("desktop entry") << Os::Unix << "firefox-esr.desktop" << std::optional(Platform::Browser::Firefox);
+    QTest::newRow("alternatives link") << Os::Unix << "/usr/bin/chromium" << std::optional(Platform::Browser::Chromium);
+    QTest::newRow("other browser") << Os::Unix << "brave-browser.desktop" << std::optional<Platform::Browser>();
+    QTest::newRow("ProgId") << Os::Windows << "FirefoxURL-308046B0AF4A39CB"
+                            << std::optional(Platform::Browser::Firefox);
+}
+
+void tst_Platform::browserNamed()
+{
+    QFETCH(Os, os);
+    QFETCH(QString, name);
+    QFETCH(std::optional<Platform::Browser>, expected);
+    QVERIFY(Platform::browserNamed(os, name) == expected);
+}
+
+void tst_Platform::defaultBrowserFromTheUsersList()
+{
+    const QByteArray list = "[Added Associations]\nx-scheme-handler/https=brave.desktop\n"
+                            "[Default Applications]\nbroken line\ntext/html=chromium.desktop\n"
+                            "x-scheme-handler/https= ;google-chrome.desktop;firefox.desktop\n";
+    QCOMPARE(Platform::mimeDefault(list, QStringLiteral("x-scheme-handler/https")), "google-chrome.desktop");
+    QCOMPARE(Platform::mimeDefault(list, QStringLiteral("text/html")), "chromium.desktop");
+    TempHome home;
+    const QString config = home.path() + QStringLiteral("/.config");
+    QVERIFY(QDir().mkpath(config));
+    QFile file(config + QStringLiteral("/mimeapps.list"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(list) == list.size());
+    file.close();
+    QVERIFY(Platform::defaultBrowser() == Platform::Browser::Chrome);
 }
 
 QTEST_GUILESS_MAIN(tst_Platform)

@@ -15,10 +15,12 @@ enum Error : int {
     NoCaptureAdapter = 10,
     RecordingNotMade = 11,
     CaptureFailed = 12,
+    NoSniffBrowser = 13,
 };
 
-inline constexpr std::array errors { UnsupportedAddress,  NoVideoId,        InvalidAddress,   NoSnifferTestPage,
-                                     CaptureNotPermitted, NoCaptureAdapter, RecordingNotMade, CaptureFailed };
+inline constexpr std::array errors { UnsupportedAddress, NoVideoId,           InvalidAddress,
+                                     NoSnifferTestPage,  CaptureNotPermitted, NoCaptureAdapter,
+                                     RecordingNotMade,   CaptureFailed,       NoSniffBrowser };
 
 // The site-download driver's error codes run from 0 up to this count, exclusive.
 inline constexpr int downloadErrorCount = 11;

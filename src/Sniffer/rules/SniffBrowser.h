@@ -1,0 +1,41 @@
+#pragma once
+
+#include "Platform.h"
+#include "SettingsFile.h"
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The browser the sniffer page offers to start, and how: its TLS secrets go to the key log, it runs on a
+// profile of its own and HTTP/3 is off, as QUIC does not run over the TCP the sniffer reads.
+namespace SniffBrowser {
+
+struct Choice
+{
+    Platform::Browser browser;
+    QString program;
+};
+
+// The default browser when it is installed, otherwise the first installed one in the enum's order.
+std::optional<Choice> choose(std::optional<Platform::Browser> preferred,
+                             const QMap<Platform::Browser, QString> &installed);
+// The same, from what this desktop says and has.
+std::optional<Choice> find();
+
+QString profileFolder(Platform::Browser browser, const QString &dataFolder);
+
+// running: one started on this profile before still runs. Chromium hands a second start over to it by
+// itself; Firefox is asked to, as a second instance could not open the profile in use.
+QStringList arguments(Platform::Browser browser, const QString &profileFolder, bool asRoot, bool running);
+
+// Makes the profile folder and, for Firefox, its user.js that turns HTTP/3 off. Returns why it failed,
+// empty when the profile is ready.
+QString prepareProfile(Platform::Browser browser, const QString &profileFolder);
+
+// The button's text from the "sniffer_texts" list; a built-in one when an older settings file lacks it.
+QString buttonText(const SettingsLists &lists);
+
+} // namespace SniffBrowser

@@ -1,0 +1,65 @@
+#include "SnifferKeyLog.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+void write(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::Append) && file.write(bytes) == bytes.size());
+}
+
+} // namespace
+
+class tst_SnifferKeyLog final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void ownFileIsPrivateEmptiedAndRemoved();
+    void userFileIsLeftAlone();
+};
+
+void tst_SnifferKeyLog::ownFileIsPrivateEmptiedAndRemoved()
+{
+    QTemporaryDir data;
+    const QString path = data.filePath(QStringLiteral("keys.log"));
+    {
+        SnifferKeyLog keyLog(QString(), data.path());
+        QCOMPARE(keyLog.path(), path);
+        write(path, "left by an earlier run\n");
+        QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ReadOther);
+        QVERIFY(keyLog.empty());
+        QCOMPARE(QFileInfo(path).size(), 0);
+        QVERIFY(!(QFile::permissions(path) & (QFileDevice::ReadGroup | QFileDevice::ReadOther)));
+        write(path, "CLIENT_RANDOM a b\n");
+        QVERIFY(keyLog.create());
+        QCOMPARE(QFileInfo(path).size(), 18);
+    }
+    QVERIFY(!QFile::exists(path));
+}
+
+void tst_SnifferKeyLog::userFileIsLeftAlone()
+{
+    QTemporaryDir data;
+    const QString path = data.filePath(QStringLiteral("mine.log"));
+    {
+        SnifferKeyLog missing(path, data.path());
+        QVERIFY(missing.empty() && missing.create());
+    }
+    QVERIFY(!QFile::exists(path));
+    write(path, "CLIENT_RANDOM a b\n");
+    const QFileDevice::Permissions permissions = QFile::permissions(path);
+    {
+        SnifferKeyLog keyLog(path, data.path());
+        QVERIFY(keyLog.path() == path && keyLog.empty() && keyLog.create());
+    }
+    QCOMPARE(QFileInfo(path).size(), 18);
+    QCOMPARE(QFile::permissions(path), permissions);
+}
+
+QTEST_GUILESS_MAIN(tst_SnifferKeyLog)
+#include "tst_SnifferKeyLog.moc"
