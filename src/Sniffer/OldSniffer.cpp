@@ -1,9 +1,12 @@
 #include "Sniffer.h"
 
+#include "DownloadTexts.h"
+
 #include "CVideoSniffer.h"
 #include "CYouTubeDownloadDlg.h"
 #include "CYouTubeDownloader.h"
 #include "CaptureEngines.h"
+#include "DownloadTexts.h"
 #include "ExternalTools.h"
 #include "MessageIds.h"
 #include "Options.h"
@@ -295,6 +298,12 @@ void Sniffer::onClickOldSnifferPreview()
         return;
     }
     const QString url = sniffedItems.at(index).url;
+    // The player asks as the browser did: a server may want its cookies or referrer.
+    QStringList arguments { url.trimmed() };
+    if (const QByteArray headers = DownloadTexts::playerHeaders(sniffedItems.at(index).requestHeader);
+        !headers.isEmpty()) {
+        arguments = QStringList { QStringLiteral("-headers"), QString::fromLatin1(headers) } + arguments;
+    }
     ignoreOwnRequest(url);
     // One player per preview, stopped with the program.
     auto *player = new ToolProcess(this);
@@ -310,7 +319,7 @@ void Sniffer::onClickOldSnifferPreview()
     });
     ToolProcess::Options playing;
     playing.output = ToolProcess::Output::Discard;
-    player->start(ExternalTools::path(Platform::Tool::Player), { url.trimmed() }, playing);
+    player->start(ExternalTools::path(Platform::Tool::Player), arguments, playing);
 }
 
 void Sniffer::onClickOldSnifferRemove()

@@ -76,7 +76,7 @@ void Sniffer::start()
             << "OK";
     captureMessages = std::make_unique<CaptureMessageBoxes>();
     CaptureReporter::install(captureMessages.get());
-    engines = std::make_unique<CaptureEngines>(&Sniffer::queueSniffReport);
+    engines = std::make_unique<CaptureEngines>(&Sniffer::queueSniffReport, keyLogPath());
     initWidgets();
     initClickDownloadOS();
     initClickHelp();

@@ -2,6 +2,7 @@
 
 #include "CaptureReporter.h"
 #include "FrameMatcher.h"
+#include "KeyLog.h"
 #include "Trace.h"
 
 #include <cstring>
@@ -138,13 +139,21 @@ std::optional<QList<CVideoSniffer::Adapter>> CVideoSniffer::usableAdapters(bool 
     return usable;
 }
 
-CVideoSniffer::CVideoSniffer(const QByteArray &adapterName)
+std::shared_ptr<KeyLog> CVideoSniffer::environmentKeyLog()
+{
+    const QString file = qEnvironmentVariable("SSLKEYLOGFILE");
+    return file.isEmpty() ? nullptr : std::make_shared<KeyLog>(file);
+}
+
+CVideoSniffer::CVideoSniffer(const QByteArray &adapterName, std::shared_ptr<KeyLog> keys)
+    : keyLog(std::move(keys))
 {
     if (!open(adapterName)) {
         traceError() << "CVideoSniffer" << adapterName << ":" << error;
         return;
     }
-    matcher = std::make_unique<FrameMatcher>(ignored, [this](SniffReport report) { deliver(std::move(report)); });
+    matcher = std::make_unique<FrameMatcher>(
+        ignored, [this](SniffReport report) { deliver(std::move(report)); }, keyLog.get());
     start();
     trace() << "CVideoSniffer" << adapterName << ":"
             << "OK";

@@ -17,6 +17,7 @@
 
 struct SniffReport;
 class FrameMatcher;
+class KeyLog;
 struct pcap;
 
 // Captures the HTTP traffic of one network adapter on a thread of its own and reports media responses through
@@ -39,8 +40,12 @@ public:
     // which a periodic look would repeat every few seconds.
     static std::optional<QList<Adapter>> usableAdapters(bool log);
 
-    // Opens the adapter and starts capturing; when that fails the object exists but never captures.
-    explicit CVideoSniffer(const QByteArray &adapterName);
+    // The key log SSLKEYLOGFILE names in this program's environment; none when it is not set.
+    static std::shared_ptr<KeyLog> environmentKeyLog();
+
+    // Opens the adapter and starts capturing; when that fails the object exists but never captures. TLS
+    // connections are read with the secrets of keys; without it they are passed over.
+    explicit CVideoSniffer(const QByteArray &adapterName, std::shared_ptr<KeyLog> keys = environmentKeyLog());
     // Stops within about a second even on a quiet adapter.
     ~CVideoSniffer() override;
     Q_DISABLE_COPY_MOVE(CVideoSniffer)
@@ -76,6 +81,7 @@ private:
     std::atomic<bool> loopFinished { false };
     pcap *handle = nullptr;
     IgnoreList ignored;
+    std::shared_ptr<KeyLog> keyLog;
     std::unique_ptr<FrameMatcher> matcher;
     QString error;
     bool denied = false;

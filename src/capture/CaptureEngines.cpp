@@ -2,6 +2,7 @@
 
 #include "CVideoSniffer.h"
 #include "CaptureReporter.h"
+#include "KeyLog.h"
 #include "Trace.h"
 
 #include <QHash>
@@ -28,8 +29,9 @@ const char *replacementReason(const CVideoSniffer &engine, const CVideoSniffer::
 
 } // namespace
 
-CaptureEngines::CaptureEngines(SniffCallback reportReceiver)
+CaptureEngines::CaptureEngines(SniffCallback reportReceiver, const QString &keyLogFile)
     : receiver(reportReceiver)
+    , keyLog(keyLogFile.isEmpty() ? nullptr : std::make_shared<KeyLog>(keyLogFile))
 { }
 
 CaptureEngines::~CaptureEngines() = default;
@@ -65,7 +67,7 @@ void CaptureEngines::refresh(bool opening)
         if (watched) {
             continue;
         }
-        auto engine = std::make_unique<CVideoSniffer>(adapter.name);
+        auto engine = std::make_unique<CVideoSniffer>(adapter.name, keyLog);
         engine->registerCallback(receiver);
         const std::vector<QByteArray> ownRequests = pendingIgnored.value(adapter.name);
         for (const QByteArray &url : ownRequests) {

@@ -2,12 +2,14 @@
 
 #include "SniffCallback.h"
 
+#include <QString>
 #include <QStringList>
 
 #include <memory>
 #include <vector>
 
 class CVideoSniffer;
+class KeyLog;
 
 // One capture engine per usable adapter, kept in step with the adapters the system has: adapters that appear
 // get an engine, and an engine whose adapter went away or came back is replaced. Address changes need nothing: the
@@ -15,7 +17,8 @@ class CVideoSniffer;
 class CaptureEngines
 {
 public:
-    explicit CaptureEngines(SniffCallback reportReceiver);
+    // keyLogFile: where browsers write their TLS secrets, read by every engine; empty for none.
+    explicit CaptureEngines(SniffCallback reportReceiver, const QString &keyLogFile = {});
     ~CaptureEngines();
     Q_DISABLE_COPY_MOVE(CaptureEngines)
 
@@ -33,6 +36,7 @@ public:
 
 private:
     SniffCallback receiver;
+    std::shared_ptr<KeyLog> keyLog;
     std::vector<std::unique_ptr<CVideoSniffer>> running;
     bool adaptersListed = false;
 };

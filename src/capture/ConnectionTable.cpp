@@ -1,5 +1,7 @@
 #include "ConnectionTable.h"
 
+#include "KeyLog.h"
+
 #include <QDebug>
 
 #include <algorithm>
@@ -35,6 +37,12 @@ quint64 mix(quint64 hash, const TcpEndpoint &endpoint)
 constexpr qint64 evictionLogInterval = 10;
 constexpr qint64 acknowledgementReach = qint64(1) << 30;
 
+// A segment that starts a TLS ServerHello: a handshake record whose first message is of type 2.
+bool startsServerHello(const TcpSegment &segment)
+{
+    return segment.captured >= 6 && segment.payload[0] == 22 && segment.payload[1] == 3 && segment.payload[5] == 2;
+}
+
 } // namespace
 
 class ConnectionTable::Delivery final : public HttpListener
@@ -46,7 +54,8 @@ public:
     { }
     void mediaFound(const HttpMedia &media) override
     {
-        table.sink(connection.clientSide == 0 ? connection.key.high : connection.key.low, media);
+        table.sink(connection.clientSide == 0 ? connection.key.high : connection.key.low, media,
+                   connection.secure != nullptr);
     }
 
 private:
@@ -59,8 +68,9 @@ size_t ConnectionTable::KeyHash::operator()(const Key &key) const
     return size_t(mix(mix(0, key.low), key.high));
 }
 
-ConnectionTable::ConnectionTable(MediaSink mediaSink, const ConnectionLimits &bounds)
+ConnectionTable::ConnectionTable(MediaSink mediaSink, KeyLog *keys, const ConnectionLimits &bounds)
     : sink(std::move(mediaSink))
+    , keyLog(keys)
     , limits(bounds)
 {
     connections.reserve(size_t(std::min<qsizetype>(limits.connections, 4096)));
@@ -71,6 +81,7 @@ ConnectionTable::~ConnectionTable() = default;
 void ConnectionTable::handle(const TcpSegment &segment, qint64 now)
 {
     expire(now);
+    retryKeys(now);
     const int side = lessThan(segment.destination, segment.source) ? 1 : 0;
     const Key key
         = side == 0 ? Key { segment.source, segment.destination } : Key { segment.destination, segment.source };
@@ -120,6 +131,7 @@ void ConnectionTable::handle(const TcpSegment &segment, qint64 now)
             own.state = Half::Following;
             own.next = sequence;
             connection.http.begin(direction(connection, side), true);
+            connection.clientFresh = connection.clientFresh || direction(connection, side) == HttpParser::FromClient;
         }
     }
     if (length > 0 && !connection.passive) {
@@ -164,6 +176,7 @@ ConnectionTable::Connection &ConnectionTable::open(const Key &key, qint64 now)
 
 void ConnectionTable::remove(Connection &connection)
 {
+    tlsHeld -= connection.tlsHeld;
     release(connection.halves[0]);
     release(connection.halves[1]);
     (connection.older ? connection.older->newer : oldest) = connection.newer;
@@ -204,11 +217,77 @@ HttpParser::Direction ConnectionTable::direction(const Connection &connection, i
     return side == connection.clientSide ? HttpParser::FromClient : HttpParser::FromServer;
 }
 
+// Encrypted bytes are all needed: a record is only read whole.
+qint64 ConnectionTable::ignorable(const Connection &connection, int side)
+{
+    return connection.secure ? 0 : connection.http.ignorable(direction(connection, side));
+}
+
+void ConnectionTable::runSecure(Connection &connection, HttpParser::Direction way, const uchar *data, qint64 length)
+{
+    Delivery listener(*this, connection);
+    if (data) {
+        connection.secure->feed(way, data, qsizetype(length), listener);
+    } else {
+        connection.secure->lose(way);
+    }
+    afterSecure(connection);
+}
+
+// Keeps the bytes the connection's TLS holds within the table's bound, and lets a connection that cannot be
+// decrypted go.
+void ConnectionTable::afterSecure(Connection &connection)
+{
+    const qsizetype nowHeld = connection.secure->heldBytes();
+    tlsHeld += nowHeld - connection.tlsHeld;
+    connection.tlsHeld = nowHeld;
+    bool drop = connection.secure->failed();
+    if (!drop && tlsHeld > limits.tlsHeldBytes) {
+        drop = true;
+        if (!std::exchange(tlsFullLogged, true)) {
+            qInfo().noquote() << QStringLiteral("TLS records held by all connections reached %1 bytes: connections "
+                                                "waiting for their keys are given up as they grow")
+                                     .arg(limits.tlsHeldBytes);
+        }
+    }
+    if (!drop) {
+        return;
+    }
+    tlsHeld -= connection.tlsHeld;
+    connection.tlsHeld = 0;
+    connection.passive = true;
+    release(connection.halves[0]);
+    release(connection.halves[1]);
+}
+
+// Connections whose records all arrived before their keys hear nothing more from the capture: once a second,
+// when the key log has news, they look again.
+void ConnectionTable::retryKeys(qint64 now)
+{
+    if (!keyLog || tlsHeld == 0 || now == keysLookedAt) {
+        return;
+    }
+    keysLookedAt = now;
+    const quint64 generation = keyLog->generation();
+    if (generation == keysSeen) {
+        return;
+    }
+    keysSeen = generation;
+    for (auto &[key, connection] : connections) {
+        if (connection.secure && !connection.passive && connection.secure->waitingForKeys()) {
+            Delivery listener(*this, connection);
+            connection.secure->retry(listener);
+            afterSecure(connection);
+        }
+    }
+}
+
 // A direction not followed yet, or no longer: it is taken up at a segment that starts a message.
 void ConnectionTable::hunt(Connection &connection, int side, quint32 sequence, const TcpSegment &segment)
 {
+    const bool clientHello = keyLog && TlsStream::startsClientHello(segment.payload, segment.captured);
     if (connection.clientSide < 0) {
-        if (HttpParser::startsMessage(HttpParser::FromClient, segment.payload, segment.captured)) {
+        if (clientHello || HttpParser::startsMessage(HttpParser::FromClient, segment.payload, segment.captured)) {
             connection.clientSide = qint8(side);
         } else if (HttpParser::startsMessage(HttpParser::FromServer, segment.payload, segment.captured)) {
             connection.clientSide = qint8(1 - side);
@@ -217,7 +296,10 @@ void ConnectionTable::hunt(Connection &connection, int side, quint32 sequence, c
         }
     }
     const HttpParser::Direction way = direction(connection, side);
-    if (!HttpParser::startsMessage(way, segment.payload, segment.captured)) {
+    // TLS can be followed only from its hellos: the client random chooses the keys.
+    const bool opensTls = way == HttpParser::FromClient ? clientHello && !connection.secure
+                                                        : connection.secure && startsServerHello(segment);
+    if (!opensTls && (connection.secure || !HttpParser::startsMessage(way, segment.payload, segment.captured))) {
         return;
     }
     Half &half = connection.halves[side];
@@ -225,6 +307,7 @@ void ConnectionTable::hunt(Connection &connection, int side, quint32 sequence, c
     half.state = Half::Following;
     half.next = sequence;
     connection.http.begin(way, false);
+    connection.clientFresh = clientHello && way == HttpParser::FromClient;
 }
 
 void ConnectionTable::accept(Connection &connection, int side, quint32 sequence, const TcpSegment &segment)
@@ -248,7 +331,7 @@ void ConnectionTable::accept(Connection &connection, int side, quint32 sequence,
             drain(connection, side);
             return;
         }
-        const qint64 ignorable = connection.http.ignorable(direction(connection, side));
+        const qint64 ignorable = ConnectionTable::ignorable(connection, side);
         const qint64 kept = std::max<qint64>(offset + segment.captured - std::max(offset, ignorable), 0);
         if (offset + length <= limits.window && qsizetype(half.pieces.size()) < limits.piecesPerDirection
             && held + kept <= limits.heldBytes) {
@@ -266,7 +349,7 @@ void ConnectionTable::hold(Connection &connection, int side, qint64 offset, cons
     Half &half = connection.halves[side];
     const qint64 end = offset + segment.captured + segment.missing;
     const qint64 capturedEnd = offset + segment.captured;
-    const qint64 ignorable = connection.http.ignorable(direction(connection, side));
+    const qint64 ignorable = ConnectionTable::ignorable(connection, side);
     const auto add = [&](qint64 from, qint64 to) {
         const auto at = std::find_if(half.pieces.begin(), half.pieces.end(),
                                      [&](const Piece &piece) { return distance(half.next, piece.sequence) > from; });
@@ -370,6 +453,15 @@ void ConnectionTable::run(Connection &connection, int side, const uchar *data, q
 {
     Half &half = connection.halves[side];
     const HttpParser::Direction way = direction(connection, side);
+    if (way == HttpParser::FromClient && std::exchange(connection.clientFresh, false) && keyLog && data
+        && TlsStream::startsClientHello(data, qsizetype(length))) {
+        connection.secure = std::make_unique<SecureConnection>(*keyLog);
+    }
+    if (connection.secure) {
+        half.next += quint32(length);
+        runSecure(connection, way, data, length);
+        return;
+    }
     Delivery listener(*this, connection);
     if (data) {
         connection.http.feed(way, data, qsizetype(length), listener);
@@ -400,8 +492,10 @@ void ConnectionTable::settle(Connection &connection, int side)
     } else if (half.next == half.fin) {
         half.state = Half::Closed;
         release(half);
-        Delivery listener(*this, connection);
-        connection.http.end(direction(connection, side), listener);
+        if (!connection.secure) {
+            Delivery listener(*this, connection);
+            connection.http.end(direction(connection, side), listener);
+        }
     }
 }
 

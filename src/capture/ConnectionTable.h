@@ -2,10 +2,12 @@
 
 #include "FrameDecoder.h"
 #include "HttpParser.h"
+#include "SecureConnection.h"
 
 #include <QByteArray>
 
 #include <functional>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -19,20 +21,26 @@ struct ConnectionLimits
     qsizetype piecesPerDirection = 256;
     // Bytes held for holes by all connections together.
     qsizetype heldBytes = qsizetype(64) << 20;
+    // Bytes of TLS records held by all connections together: partial records, and records waiting for keys.
+    qsizetype tlsHeldBytes = qsizetype(64) << 20;
 };
+
+class KeyLog;
 
 // Follows the TCP connections seen in captured segments and hands each one's two byte streams, reassembled in
 // sequence order, to an HTTP parser of its own. Retransmitted and overlapping bytes are delivered once; bytes
 // ahead of a hole are held (within the window) until the hole is filled, the receiver acknowledges past it (the
 // capture missed them) or the window runs over; then the hole is passed over as lost. Bytes the parser only
-// counts (bodies) are held as lengths, not copied. One thread at a time.
+// counts (bodies) are held as lengths, not copied. A connection that opens with a TLS ClientHello, on any port, is
+// decrypted with the key log's secrets when it has them, and the HTTP inside is read. One thread at a time.
 class ConnectionTable
 {
 public:
-    // The server end of the connection, and what its parser found.
-    using MediaSink = std::function<void(const TcpEndpoint &server, const HttpMedia &media)>;
+    // The server end of the connection, what its parser found, and whether it came over TLS.
+    using MediaSink = std::function<void(const TcpEndpoint &server, const HttpMedia &media, bool secure)>;
 
-    explicit ConnectionTable(MediaSink mediaSink, const ConnectionLimits &bounds = {});
+    // keys: the secrets TLS connections are decrypted with; without them TLS connections are passed over.
+    explicit ConnectionTable(MediaSink mediaSink, KeyLog *keys = nullptr, const ConnectionLimits &bounds = {});
     ~ConnectionTable();
     Q_DISABLE_COPY_MOVE(ConnectionTable)
 
@@ -41,6 +49,7 @@ public:
 
     qsizetype size() const { return qsizetype(connections.size()); }
     qsizetype heldBytes() const { return held; }
+    qsizetype tlsHeldBytes() const { return tlsHeld; }
 
 private:
     struct Key
@@ -79,9 +88,13 @@ private:
         qint8 clientSide = -1;
         // Nothing more to follow here: not HTTP, or a tunnel.
         bool passive = false;
+        // No client byte has gone through yet: the first one may open TLS.
+        bool clientFresh = false;
+        qsizetype tlsHeld = 0;
         // By sending end, as in clientSide.
         Half halves[2];
         HttpParser http;
+        std::unique_ptr<SecureConnection> secure;
     };
     class Delivery;
 
@@ -90,6 +103,10 @@ private:
     void touch(Connection &connection, qint64 now);
     void expire(qint64 now);
     static HttpParser::Direction direction(const Connection &connection, int side);
+    static qint64 ignorable(const Connection &connection, int side);
+    void runSecure(Connection &connection, HttpParser::Direction way, const uchar *data, qint64 length);
+    void afterSecure(Connection &connection);
+    void retryKeys(qint64 now);
 
     void hunt(Connection &connection, int side, quint32 sequence, const TcpSegment &segment);
     void accept(Connection &connection, int side, quint32 sequence, const TcpSegment &segment);
@@ -102,12 +119,17 @@ private:
     void release(Half &half);
 
     MediaSink sink;
+    KeyLog *const keyLog;
     const ConnectionLimits limits;
     std::unordered_map<Key, Connection, KeyHash> connections;
     Connection *recent = nullptr;
     Connection *oldest = nullptr;
     Connection *newest = nullptr;
     qsizetype held = 0;
+    qsizetype tlsHeld = 0;
+    quint64 keysSeen = 0;
+    qint64 keysLookedAt = 0;
+    bool tlsFullLogged = false;
     qint64 evicted = 0;
     bool evictionLogged = false;
     qint64 evictionLoggedAt = 0;

@@ -45,7 +45,7 @@ QByteArray ipv6Text(const std::array<quint8, 16> &address)
     return text;
 }
 
-QByteArray serverText(const TcpEndpoint &server)
+QByteArray serverText(const TcpEndpoint &server, bool secure)
 {
     QByteArray text;
     if (server.v6) {
@@ -54,12 +54,13 @@ QByteArray serverText(const TcpEndpoint &server)
         text = QByteArray::number(server.address[0]) + '.' + QByteArray::number(server.address[1]) + '.'
             + QByteArray::number(server.address[2]) + '.' + QByteArray::number(server.address[3]);
     }
-    return server.port == 80 ? text : text + ':' + QByteArray::number(server.port);
+    return server.port == (secure ? 443 : 80) ? text : text + ':' + QByteArray::number(server.port);
 }
 
-// The address without a scheme: an absolute target as it stands, else the host (or the server's address) and
-// the target. Empty when the target names another scheme.
-QByteArray buildUrl(const TcpEndpoint &server, const HttpMedia &media)
+// The address, without a scheme when it is plain HTTP and with "https://" when it came over TLS: an absolute
+// target as it stands, else the host (or the server's address) and the target. Empty when the target names
+// another scheme.
+QByteArray buildUrl(const TcpEndpoint &server, const HttpMedia &media, bool secure)
 {
     qDebug() << "ZHOPAAAA!";
     const QByteArrayView target = media.target.trimmed();
@@ -67,7 +68,10 @@ QByteArray buildUrl(const TcpEndpoint &server, const HttpMedia &media)
         return {};
     }
     qDebug() << "ZHOP!!!";
-    if (startsWithNoCase(target, "http://")) {
+    if (secure && startsWithNoCase(target, "https://")) {
+        return target.toByteArray();
+    }
+    if (!secure && startsWithNoCase(target, "http://")) {
         return target.sliced(7).toByteArray();
     }
     const qsizetype scheme = target.indexOf("://");
@@ -75,15 +79,17 @@ QByteArray buildUrl(const TcpEndpoint &server, const HttpMedia &media)
         return {};
     }
     const QByteArrayView host = media.host.trimmed();
-    return (host.isEmpty() ? serverText(server) : host.toByteArray()) + target.toByteArray();
+    return (secure ? QByteArray("https://") : QByteArray())
+        + (host.isEmpty() ? serverText(server, secure) : host.toByteArray()) + target.toByteArray();
 }
 
 } // namespace
 
-FrameMatcher::FrameMatcher(IgnoreList &ignoreList, Sink reportSink, const ConnectionLimits &limits)
+FrameMatcher::FrameMatcher(IgnoreList &ignoreList, Sink reportSink, KeyLog *keys, const ConnectionLimits &limits)
     : ignored(ignoreList)
     , sink(std::move(reportSink))
-    , table([this](const TcpEndpoint &server, const HttpMedia &media) { report(server, media); }, limits)
+    , table([this](const TcpEndpoint &server, const HttpMedia &media, bool secure) { report(server, media, secure); },
+            keys, limits)
 { }
 
 void FrameMatcher::handleFrame(int linkType, const uchar *frame, qsizetype length, qint64 now)
@@ -94,13 +100,13 @@ void FrameMatcher::handleFrame(int linkType, const uchar *frame, qsizetype lengt
     }
 }
 
-void FrameMatcher::report(const TcpEndpoint &server, const HttpMedia &media)
+void FrameMatcher::report(const TcpEndpoint &server, const HttpMedia &media, bool secure)
 {
     if (media.mediaType == "MP3") {
         qDebug() << "MP3!!!";
     }
     qDebug() << "Execute callback with type 2 " << media.mediaType;
-    const QByteArray url = buildUrl(server, media);
+    const QByteArray url = buildUrl(server, media, secure);
     qDebug() << "URL:" << url;
     if (url.isEmpty() || ignored.take(url)) {
         return;

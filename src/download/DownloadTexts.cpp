@@ -93,6 +93,18 @@ QList<std::pair<QByteArray, QByteArray>> replayHeaderPairs(const QByteArray &hea
     return pairs;
 }
 
+QByteArray playerHeaders(const QByteArray &header)
+{
+    QByteArray text;
+    for (const auto &[name, value] : replayHeaderPairs(header)) {
+        const QByteArray lower = name.toLower();
+        if (lower != "host" && lower != "connection") {
+            text += name + ": " + value + "\r\n";
+        }
+    }
+    return text;
+}
+
 std::optional<ContentRange> parseContentRange(const QByteArray &value)
 {
     static const QRegularExpression form(QStringLiteral("^bytes\\s+(\\d+)-(\\d+)/(\\d+|\\*)$"),

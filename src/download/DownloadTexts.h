@@ -37,6 +37,10 @@ QList<std::pair<QByteArray, QByteArray>> rawHeaderPairs(const QByteArray &header
 // conditional lines go and the body is asked for uncompressed.
 QList<std::pair<QByteArray, QByteArray>> replayHeaderPairs(const QByteArray &header);
 
+// The same lines for a player (its "-headers" text, each line ending in CR LF): it names the host and manages
+// its connection itself.
+QByteArray playerHeaders(const QByteArray &header);
+
 // "bytes FIRST-LAST/TOTAL"; total is -1 when the server gave "*".
 struct ContentRange
 {

@@ -1,6 +1,8 @@
 #include "FrameBuilder.h"
 #include "FrameMatcher.h"
 #include "IgnoreList.h"
+#include "KeyLog.h"
+#include "TlsSession.h"
 
 #include <QRegularExpression>
 #include <QTest>
@@ -65,6 +67,7 @@ const SniffReport clipReport { "mediahost/v/clip.flv", clip, "123456\r\n", "mp4\
 
 Q_DECLARE_METATYPE(Step)
 Q_DECLARE_METATYPE(SniffReport)
+Q_DECLARE_METATYPE(TlsSession::Version)
 
 class tst_FrameMatcher final : public QObject
 {
@@ -78,6 +81,8 @@ private slots:
     void fullTableDropsTheOldest();
     void malformedFramesAreSkipped_data();
     void malformedFramesAreSkipped();
+    void tlsConnections_data();
+    void tlsConnections();
 
 private:
     // Feeds each frame from a buffer of exactly its captured size, so a read past it is a memory error.
@@ -254,7 +259,7 @@ void tst_FrameMatcher::fullTableDropsTheOldest()
     ConnectionLimits limits;
     limits.connections = 2;
     matcher = std::make_unique<FrameMatcher>(
-        *ignored, [this](SniffReport report) { received.append(report); }, limits);
+        *ignored, [this](SniffReport report) { received.append(report); }, nullptr, limits);
     std::vector<TcpFlow> flows;
     for (quint16 port = 50000; port < 50003; ++port) {
         flows.emplace_back(Endpoint { client.address, port }, server);
@@ -314,6 +319,63 @@ void tst_FrameMatcher::malformedFramesAreSkipped()
     QVERIFY(received.isEmpty());
     feed(body);
     compare({ { "mediahost/v/clip.flv", clip, "9\r\n", "x-flv" } });
+}
+
+// Real TLS sessions, on a port that says nothing about TLS, with the key log's lines there from the start or only
+// after the whole transfer went past.
+void tst_FrameMatcher::tlsConnections_data()
+{
+    QTest::addColumn<TlsSession::Version>("version");
+    QTest::addColumn<QByteArray>("alpn");
+    QTest::addColumn<bool>("keysLate");
+    QTest::addColumn<SniffReport>("expected");
+    const QByteArray h2Request = "GET /clip.mp4 HTTP/1.1\r\nHost: media.test:8443\r\nrange: bytes=0-\r\n\r\n";
+    const QByteArray h1Request = "GET /clip.mp4 HTTP/1.1\r\nHost: media.test:8443\r\n\r\n";
+    QTest::newRow("TLS 1.3, HTTP/2") << TlsSession::Version::Tls13 << QByteArray("h2") << false
+                                     << SniffReport { "https://media.test:8443/clip.mp4", h2Request, "300000\r\n",
+                                                      "mp4\r\n" };
+    QTest::newRow("TLS 1.2, HTTP/1.1, keys late")
+        << TlsSession::Version::Tls12 << QByteArray("http/1.1") << true
+        << SniffReport { "https://media.test:8443/clip.mp4", h1Request, "300000\r\n", "mp4\r\n" };
+}
+
+void tst_FrameMatcher::tlsConnections()
+{
+    QFETCH(TlsSession::Version, version);
+    QFETCH(QByteArray, alpn);
+    QFETCH(bool, keysLate);
+    QFETCH(SniffReport, expected);
+    KeyLog keys;
+    matcher = std::make_unique<FrameMatcher>(
+        *ignored, [this](SniffReport report) { received.append(report); }, &keys);
+    TlsSession session(version, alpn);
+    const QByteArray body(300'000, 'v');
+    if (alpn == "h2") {
+        session.clientSends(TlsSession::http2Request("media.test:8443", "/clip.mp4"));
+        session.serverSends(TlsSession::http2AnswerHead(1, "video/mp4", body.size())
+                            + TlsSession::http2Data(1, body.first(16'000), false));
+    } else {
+        session.clientSends(QByteArray(expected.requestHeader));
+        session.serverSends("HTTP/1.1 200 OK\r\nContent-Type: video/mp4\r\nContent-Length: 300000\r\n\r\n" + body);
+    }
+    if (!keysLate) {
+        keys.addText(session.keyLog());
+    }
+    TcpFlow flow(client, Endpoint { server.address, 8443 });
+    feed(flow.open());
+    feed(flow.accept());
+    for (const TlsSession::Flight &flight : session.takeFlights()) {
+        for (qsizetype at = 0; at < flight.bytes.size(); at += 1400) {
+            feed(flight.fromClient ? flow.out(flight.bytes.mid(at, 1400)) : flow.in(flight.bytes.mid(at, 1400)));
+        }
+    }
+    if (keysLate) {
+        QVERIFY(received.isEmpty());
+        keys.addText(session.keyLog());
+        // Any later frame, a second on, has the waiting connection look again.
+        feed(TcpFlow(client6, server6).out(clip), start + 1);
+    }
+    compare({ expected });
 }
 
 QTEST_GUILESS_MAIN(tst_FrameMatcher)

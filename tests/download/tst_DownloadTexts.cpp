@@ -128,6 +128,8 @@ void tst_DownloadTexts::replayHeaderPairs()
                                 "Cookie: a=1\r\n\r\n";
     QCOMPARE(DownloadTexts::replayHeaderPairs(captured),
              (Pairs { { "Cookie", "a=1" }, { "Accept-Encoding", "identity" } }));
+    QCOMPARE(DownloadTexts::playerHeaders("GET /a HTTP/1.1\r\nHost: h\r\nconnection: keep-alive\r\n" + captured),
+             QByteArray("Cookie: a=1\r\nAccept-Encoding: identity\r\n"));
 }
 
 QTEST_GUILESS_MAIN(tst_DownloadTexts)

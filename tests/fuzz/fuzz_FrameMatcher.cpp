@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 touch(*part);
             }
         },
-        limits);
+        nullptr, limits);
     const int linkType = fuzzLinkTypes[selector & 0x07];
     qint64 now = 1'700'000'000;
     forEachRecord(data + 1, size - 1, [&](quint8 advance, const uchar *frame, qsizetype length) {
