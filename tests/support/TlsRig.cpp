@@ -17,7 +17,7 @@
 
 namespace {
 
-// %1 the rig's folder, %2 the server's address. One process, running as root, so it can read the test's folder.
+// %1 the rig's folder. One process, running as root, so it can read the test's folder.
 constexpr char nginxConf[] = R"(daemon off;
 master_process off;
 pid %1/nginx.pid;
@@ -31,8 +31,8 @@ http {
   ssl_certificate %1/server.pem;
   ssl_certificate_key %1/server.key;
   root %1/www;
-  server { listen %2:443 ssl http2; ssl_protocols TLSv1.3; }
-  server { listen %2:8443 ssl; ssl_protocols TLSv1.2; ssl_ciphers ECDHE-ECDSA-AES128-GCM-SHA256; }
+  server { listen 443 ssl http2; ssl_protocols TLSv1.3; }
+  server { listen 8443 ssl; ssl_protocols TLSv1.2; ssl_ciphers ECDHE-ECDSA-AES128-GCM-SHA256; }
 }
 )";
 
@@ -91,19 +91,22 @@ TlsRig::TlsRig()
         return;
     }
     undo = QStringList { "link del %isr", "link del %ibr", "link del %i", "netns del %is", "netns del %ib" };
+    // Two subnets on one bridge: this namespace and the server share .0/30, the browser and the server .4/30, so the
+    // browser has no route to this namespace's address.
     QStringList setup { "netns add %ib",          "link add %i type bridge", "link set %i addrgenmode none",
-                        "link set %i promisc on", "addr add %n1/24 dev %i",  "link set %i up" };
-    for (const auto &[side, host] : { std::pair { 's', '2' }, { 'b', '3' } }) {
+                        "link set %i promisc on", "addr add %n1/30 dev %i",  "link set %i up" };
+    for (const char *side : { "s", "b" }) {
         setup << "link add %i%sr type veth peer name eth0 netns %i%s"
               << "link set %i%sr addrgenmode none"
               << "link set %i%sr master %i"
               << "link set %i%sr up"
-              << "netns exec %i%s ip addr add %n%h/24 dev eth0"
               << "netns exec %i%s ip link set eth0 up"
               << "netns exec %i%s ip link set lo up";
-        setup.replaceInStrings(QStringLiteral("%s"), QString(QLatin1Char(side)))
-            .replaceInStrings(QStringLiteral("%h"), QString(QLatin1Char(host)));
+        setup.replaceInStrings(QStringLiteral("%s"), QString::fromLatin1(side));
     }
+    setup << "netns exec %is ip addr add %n2/30 dev eth0"
+          << "netns exec %is ip addr add %n5/30 dev eth0"
+          << "netns exec %ib ip addr add %n6/30 dev eth0";
     for (const QString &command : std::as_const(setup)) {
         if (!ip(command)) {
             broken = QStringLiteral("could not run: ip ") + command;
@@ -164,7 +167,7 @@ bool TlsRig::browse(quint16 port, const QString &keyLog)
     // Chromium keeps certificate stores and caches under HOME too.
     environment.insert(QStringLiteral("HOME"), folder.path());
     browser = start({ "netns", "exec", id + 'b', "chromium", "--headless=new", "--no-sandbox", "--disable-gpu",
-                      "--ignore-certificate-errors", "--host-resolver-rules=MAP media.test " + subnet + '2',
+                      "--ignore-certificate-errors", "--host-resolver-rules=MAP media.test " + subnet + '5',
                       "--autoplay-policy=no-user-gesture-required", "--disable-quic", "--no-first-run",
                       "--user-data-dir=" + folder.filePath(QStringLiteral("profile%1").arg(++browsers)),
                       QStringLiteral("https://media.test:%1/page.html").arg(port) },
@@ -211,7 +214,7 @@ bool TlsRig::build()
         && writeFile(www.filePath(QStringLiteral("page.html")),
                      "<!DOCTYPE html>\n<video src=\"clip.mp4\" autoplay muted></video>\n")
         && writeFile(folder.filePath(QStringLiteral("nginx.conf")),
-                     QString::fromLatin1(nginxConf).arg(folder.path(), address).toLocal8Bit());
+                     QString::fromLatin1(nginxConf).arg(folder.path()).toLocal8Bit());
 }
 
 std::unique_ptr<QProcess> TlsRig::start(const QStringList &arguments, const QProcessEnvironment &environment)

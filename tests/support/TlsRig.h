@@ -13,9 +13,8 @@
 // nginx serving a real clip over TLS in one network namespace of this test, headless Chromium fetching it in
 // another. Both hang on a bridge in the root namespace that carries an address, so a capture in this process can
 // watch the traffic and this process can fetch from the server too. The bridge is promiscuous: frames between its
-// ports reach captures on it only then. The root namespace does not forward, so Chromium reaches nothing but the
-// server and the bridge. Everything is removed on destruction; names carry the pid, and a later rig removes what
-// a killed run left.
+// ports reach captures on it only then. Chromium has a route to the server alone, and the root namespace does not
+// forward. Everything is removed on destruction; names carry the pid, and a later rig removes what a killed run left.
 //   port 443   TLS 1.3, HTTP/2
 //   port 8443  TLS 1.2 (ECDHE with AES-GCM), HTTP/1.1
 class TlsRig final
@@ -33,6 +32,7 @@ public:
 
     // The root namespace's end, with an IPv4 address.
     QByteArray adapter() const;
+    // Where this namespace reaches the server (the browser uses another of its addresses).
     QHostAddress serverAddress() const;
     // The authority that signed the server's certificate (names media.test and the server's address).
     QString caFile() const;
