@@ -137,26 +137,6 @@ TlsRig::~TlsRig()
     }
 }
 
-QByteArray TlsRig::adapter() const
-{
-    return id.toLatin1();
-}
-
-QHostAddress TlsRig::serverAddress() const
-{
-    return QHostAddress(subnet + QLatin1Char('2'));
-}
-
-QString TlsRig::caFile() const
-{
-    return folder.filePath(QStringLiteral("ca.pem"));
-}
-
-QString TlsRig::clipFile() const
-{
-    return folder.filePath(QStringLiteral("www/clip.mp4"));
-}
-
 bool TlsRig::browse(quint16 port, const QString &keyLog)
 {
     stop(browser);
@@ -207,7 +187,7 @@ bool TlsRig::build()
                { "x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial", "-days",
                  "2", "-extfile", "san.cnf", "-out", "server.pem" },
                folder.path())
-        // Noise keeps a short clip from compressing below the size of a few TLS records' worth.
+        // Noise keeps two seconds of picture above 100 kB, so the clip spans many TLS records.
         && run(QStringLiteral("ffmpeg"),
                { "-v", "error", "-f", "lavfi", "-i", "testsrc=duration=2:size=320x240:rate=25,noise=alls=30:allf=t",
                  "-c:v", "libx264", "-pix_fmt", "yuv420p", "-movflags", "+faststart", www.filePath("clip.mp4") })
@@ -231,12 +211,10 @@ std::unique_ptr<QProcess> TlsRig::start(const QStringList &arguments, const QPro
 
 void TlsRig::stop(std::unique_ptr<QProcess> &process)
 {
+    // A polite end first, so that Chromium takes its helpers along; the destructor kills what is left.
     if (process && process->state() != QProcess::NotRunning) {
         process->terminate();
-        if (!process->waitForFinished(10000)) {
-            process->kill();
-            process->waitForFinished(10000);
-        }
+        process->waitForFinished(10000);
     }
     process.reset();
 }

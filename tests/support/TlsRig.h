@@ -31,13 +31,13 @@ public:
     QString failure() const { return broken; }
 
     // The root namespace's end, with an IPv4 address.
-    QByteArray adapter() const;
+    QByteArray adapter() const { return id.toLatin1(); }
     // Where this namespace reaches the server (the browser uses another of its addresses).
-    QHostAddress serverAddress() const;
+    QHostAddress serverAddress() const { return QHostAddress(subnet + QLatin1Char('2')); }
     // The authority that signed the server's certificate (names media.test and the server's address).
-    QString caFile() const;
+    QString caFile() const { return folder.filePath(QStringLiteral("ca.pem")); }
     // The served clip.
-    QString clipFile() const;
+    QString clipFile() const { return folder.filePath(QStringLiteral("www/clip.mp4")); }
 
     // Starts Chromium with SSLKEYLOGFILE=keyLog on https://media.test:port/page.html, ending the previous one, and
     // waits until the server has sent the page's clip on that port. Chromium runs on until the next call or the
