@@ -27,7 +27,7 @@ public:
 
     // Why this machine cannot run the rig (a program missing, no right to make namespaces); empty when it can.
     QString unavailable() const { return missing; }
-    // What went wrong in building it; empty when the server is up.
+    // What went wrong in building the rig or in the last browse(); empty while all went well.
     QString failure() const { return broken; }
 
     // The root namespace's end, with an IPv4 address.
