@@ -16,6 +16,9 @@ packages=(
   ffmpeg yt-dlp curl
   xvfb xauth x11-utils xcompmgr imagemagick fonts-dejavu-core
   pulseaudio pulseaudio-utils tcpdump iproute2
+  # The end-to-end test of the sniffer's TLS reading: a real browser that writes its key log, fetching from a real
+  # server over TLS 1.2 and 1.3, with certificates of the test's own authority.
+  chromium nginx-light openssl
   clang clang-format libclang-rt-14-dev
   python3
 )
