@@ -5,6 +5,8 @@
 #include "KeyLog.h"
 #include "Trace.h"
 
+#include <QDateTime>
+
 #include <cstring>
 #include <optional>
 
@@ -325,6 +327,8 @@ void CVideoSniffer::run()
             break;
         }
         if (result == 0) {
+            // A download whose keys came after its last frame is read now, not at the next frame.
+            matcher->idle(QDateTime::currentSecsSinceEpoch());
             waitForFrames(handle);
             continue;
         }

@@ -1,6 +1,7 @@
 #include "ConnectionTable.h"
 
 #include "KeyLog.h"
+#include "Trace.h"
 
 #include <QDebug>
 
@@ -109,7 +110,7 @@ void ConnectionTable::handle(const TcpSegment &segment, qint64 now)
     recent = &connection;
     touch(connection, now);
     if (segment.flags & TcpFlag::rst) {
-        remove(connection);
+        close(connection);
         return;
     }
     Half &own = connection.halves[side];
@@ -149,7 +150,7 @@ void ConnectionTable::handle(const TcpSegment &segment, qint64 now)
     settle(connection, side);
     settle(connection, 1 - side);
     if (own.finSeen && other.finSeen && own.state != Half::Following && other.state != Half::Following) {
-        remove(connection);
+        close(connection);
     }
 }
 
@@ -174,8 +175,29 @@ ConnectionTable::Connection &ConnectionTable::open(const Key &key, qint64 now)
     return connection;
 }
 
+// A connection that ended is forgotten, unless its TLS still waits for keys: a browser writes them from a thread
+// of its own, and a short download can be over before they are in the file.
+void ConnectionTable::close(Connection &connection)
+{
+    if (connection.secure && !connection.passive && connection.secure->waitingForKeys()) {
+        keyLog->refresh();
+        Delivery listener(*this, connection);
+        connection.secure->retry(listener);
+        afterSecure(connection);
+        if (!connection.passive && connection.secure->waitingForKeys()) {
+            connection.closed = true;
+            return;
+        }
+    }
+    remove(connection);
+}
+
 void ConnectionTable::remove(Connection &connection)
 {
+    if (connection.secure && !connection.passive && connection.secure->waitingForKeys()) {
+        trace() << "ConnectionTable : no key arrived for a TLS connection;" << connection.tlsHeld
+                << "bytes were not decrypted";
+    }
     tlsHeld -= connection.tlsHeld;
     release(connection.halves[0]);
     release(connection.halves[1]);
@@ -260,25 +282,27 @@ void ConnectionTable::afterSecure(Connection &connection)
     release(connection.halves[1]);
 }
 
-// Connections whose records all arrived before their keys hear nothing more from the capture: once a second,
-// when the key log has news, they look again.
+// Connections whose records all arrived before their keys hear nothing more from the capture: once a second they
+// look again. Not only when the key log has news: its news may have come while a connection was not waiting yet.
 void ConnectionTable::retryKeys(qint64 now)
 {
     if (!keyLog || tlsHeld == 0 || now == keysLookedAt) {
         return;
     }
     keysLookedAt = now;
-    const quint64 generation = keyLog->generation();
-    if (generation == keysSeen) {
-        return;
-    }
-    keysSeen = generation;
+    std::vector<Connection *> done;
     for (auto &[key, connection] : connections) {
         if (connection.secure && !connection.passive && connection.secure->waitingForKeys()) {
             Delivery listener(*this, connection);
             connection.secure->retry(listener);
             afterSecure(connection);
+            if (connection.closed && !connection.secure->waitingForKeys()) {
+                done.push_back(&connection);
+            }
         }
+    }
+    for (Connection *connection : done) {
+        remove(*connection);
     }
 }
 

@@ -47,6 +47,9 @@ public:
     // now: seconds, from the capture's clock.
     void handle(const TcpSegment &segment, qint64 now);
 
+    // The capture has nothing to give: connections whose keys were late may be decrypted now.
+    void idle(qint64 now) { retryKeys(now); }
+
     qsizetype size() const { return qsizetype(connections.size()); }
     qsizetype heldBytes() const { return held; }
     qsizetype tlsHeldBytes() const { return tlsHeld; }
@@ -90,6 +93,8 @@ private:
         bool passive = false;
         // No client byte has gone through yet: the first one may open TLS.
         bool clientFresh = false;
+        // Both ends are done, but the connection is kept while its TLS waits for keys.
+        bool closed = false;
         qsizetype tlsHeld = 0;
         // By sending end, as in clientSide.
         Half halves[2];
@@ -99,6 +104,7 @@ private:
     class Delivery;
 
     Connection &open(const Key &key, qint64 now);
+    void close(Connection &connection);
     void remove(Connection &connection);
     void touch(Connection &connection, qint64 now);
     void expire(qint64 now);
@@ -127,7 +133,6 @@ private:
     Connection *newest = nullptr;
     qsizetype held = 0;
     qsizetype tlsHeld = 0;
-    quint64 keysSeen = 0;
     qint64 keysLookedAt = 0;
     bool tlsFullLogged = false;
     qint64 evicted = 0;

@@ -25,6 +25,9 @@ public:
     // used to forget idle connections.
     void handleFrame(int linkType, const uchar *frame, qsizetype length, qint64 now);
 
+    // No frame came for a while; now: seconds since the epoch.
+    void idle(qint64 now) { table.idle(now); }
+
     const ConnectionTable &connections() const { return table; }
 
 private:

@@ -39,6 +39,28 @@ void SecureConnection::plaintext(Direction direction, const uchar *data, qsizety
     if (lost || !listening) {
         return;
     }
+    if (tls.inner() == TlsStream::Inner::Unknown) {
+        if (early.size() + size > earlyLimit) {
+            trace() << "SecureConnection : the server sent more than" << earlyLimit
+                    << "bytes before the client's first";
+            lost = true;
+            return;
+        }
+        early.append(reinterpret_cast<const char *>(data), size);
+        return;
+    }
+    read(direction, data, size);
+    if (!early.isEmpty()) {
+        const QByteArray kept = std::exchange(early, {});
+        read(HttpParser::FromServer, reinterpret_cast<const uchar *>(kept.constData()), kept.size());
+    }
+}
+
+void SecureConnection::read(Direction direction, const uchar *data, qsizetype size)
+{
+    if (lost) {
+        return;
+    }
     if (tls.inner() == TlsStream::Inner::Http2) {
         if (!http2) {
             http2 = std::make_unique<Http2Reader>();

@@ -14,6 +14,8 @@ class SecureConnection final : private TlsPlaintextSink
 {
 public:
     using Direction = HttpParser::Direction;
+    // Server bytes kept while the client has not yet shown which HTTP it speaks.
+    static constexpr qsizetype earlyLimit = 256 * 1024;
 
     explicit SecureConnection(KeyLog &keys);
     ~SecureConnection();
@@ -33,11 +35,14 @@ public:
 private:
     void plaintext(Direction direction, const uchar *data, qsizetype size) override;
     void ended(Direction direction) override;
+    void read(Direction direction, const uchar *data, qsizetype size);
 
     TlsStream tls;
     HttpParser http1;
     std::unique_ptr<Http2Reader> http2;
     bool started[2] {};
+    // What the server sent before the client's first bytes: HTTP/2 servers send their SETTINGS at once.
+    QByteArray early;
     bool lost = false;
     // The listener of the call that is decrypting.
     HttpListener *listening = nullptr;

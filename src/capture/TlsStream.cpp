@@ -209,6 +209,13 @@ void TlsStream::feed(Direction direction, const uchar *data, qsizetype size)
     if (broken || side.ended || size <= 0) {
         return;
     }
+    // Keys that came since records were held open those first, the client's before the server's.
+    if (waitingForKeys()) {
+        retry();
+        if (broken || side.ended) {
+            return;
+        }
+    }
     // Complete a record begun earlier, then take records straight from the caller's bytes: a busy stream is
     // not copied.
     while (size > 0 && !side.held.isEmpty() && !broken) {
@@ -237,7 +244,12 @@ void TlsStream::feed(Direction direction, const uchar *data, qsizetype size)
             side.held.append(reinterpret_cast<const char *>(data + taken), size - taken);
         }
     }
-    settle(direction == FromClient ? FromServer : FromClient);
+    const Direction other = direction == FromClient ? FromServer : FromClient;
+    // The keys were found for this side's records: the other side's held ones can be opened as well.
+    if (keyed) {
+        drain(other);
+    }
+    settle(other);
 }
 
 void TlsStream::lose(Direction direction)
