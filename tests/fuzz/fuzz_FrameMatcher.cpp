@@ -1,12 +1,15 @@
 #include "FrameMatcher.h"
 #include "FuzzInput.h"
+#include "Http2Reader.h"
 #include "IgnoreList.h"
+#include "KeyLog.h"
 
 #include <QtGlobal>
 
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -38,6 +41,27 @@ void forEachRecord(const uint8_t *data, size_t size, Handle handle)
     }
 }
 
+class Touching final : public HttpListener
+{
+public:
+    void mediaFound(const HttpMedia &media) override
+    {
+        touch(media.requestHeader);
+        touch(media.target);
+        touch(media.host);
+        touch(media.mediaType);
+    }
+};
+
+void http2(const uint8_t *data, size_t size)
+{
+    Http2Reader reader;
+    Touching listener;
+    forEachRecord(data, size, [&](quint8 control, const uchar *bytes, qsizetype length) {
+        reader.feed(control & 1 ? HttpParser::FromServer : HttpParser::FromClient, bytes, length, listener);
+    });
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
@@ -52,13 +76,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     }
     const quint8 selector = data[0];
+    if (selector & fuzzHttp2) {
+        http2(data + 1, size - 1);
+        return 0;
+    }
     ConnectionLimits limits;
     if (selector & fuzzSmallLimits) {
         limits.connections = 4;
         limits.window = 4096;
         limits.piecesPerDirection = 8;
         limits.heldBytes = 8192;
+        limits.tlsHeldBytes = 65536;
     }
+    KeyLog keys;
+    bool keyRecord = selector & fuzzKeyLog;
     IgnoreList ignored;
     ignored.add("mediahost/v/clip.flv", 1);
     FrameMatcher matcher(
@@ -69,14 +100,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 touch(*part);
             }
         },
-        nullptr, limits);
+        &keys, limits);
     const int linkType = fuzzLinkTypes[selector & 0x07];
     qint64 now = 1'700'000'000;
     forEachRecord(data + 1, size - 1, [&](quint8 advance, const uchar *frame, qsizetype length) {
+        if (std::exchange(keyRecord, false)) {
+            keys.addText(QByteArrayView(frame, length));
+            return;
+        }
         now += advance;
         matcher.handleFrame(linkType, frame, length, now);
-        if (matcher.connections().size() > limits.connections || matcher.connections().heldBytes() < 0
-            || matcher.connections().heldBytes() > limits.heldBytes) {
+        const ConnectionTable &table = matcher.connections();
+        if (table.size() > limits.connections || table.heldBytes() < 0 || table.heldBytes() > limits.heldBytes
+            || table.tlsHeldBytes() < 0 || table.tlsHeldBytes() > limits.tlsHeldBytes) {
             std::abort();
         }
     });

@@ -1,6 +1,7 @@
 // Writes the fuzzer's starting corpus: exchanges like the unit tests', one file each.
 #include "FrameBuilder.h"
 #include "FuzzInput.h"
+#include "TlsSession.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,6 +22,30 @@ QByteArray frames(std::initializer_list<QByteArray> list, quint8 advance = 0)
         records += fuzzRecord(advance, frame);
     }
     return records;
+}
+
+// A TLS connection carrying one media exchange, its key log lines first.
+QByteArray tlsSeed(TlsSession::Version version, const QByteArray &alpn)
+{
+    TlsSession session(version, alpn);
+    if (alpn == "h2") {
+        session.clientSends(TlsSession::http2Request("media.test", "/clip.mp4"));
+        session.serverSends(TlsSession::http2AnswerHead(1, "video/mp4", 3000)
+                            + TlsSession::http2Data(1, QByteArray(3000, 'v'), true));
+    } else {
+        session.clientSends("GET /clip.mp4 HTTP/1.1\r\nHost: media.test\r\n\r\n");
+        session.serverSends("HTTP/1.1 200 OK\r\nContent-Type: video/mp4\r\nContent-Length: 3000\r\n\r\n"
+                            + QByteArray(3000, 'v'));
+    }
+    TcpFlow flow(client, { server.address, 443 });
+    QByteArray seed = char(fuzzKeyLog) + fuzzRecord(0, session.keyLog()) + frames({ flow.open(), flow.accept() });
+    for (const TlsSession::Flight &flight : session.takeFlights()) {
+        for (qsizetype at = 0; at < flight.bytes.size(); at += 1400) {
+            const QByteArray part = flight.bytes.mid(at, 1400);
+            seed += frames({ flight.fromClient ? flow.out(part) : flow.in(part) });
+        }
+    }
+    return seed;
 }
 
 QByteArray chunk(qsizetype size)
@@ -87,6 +112,9 @@ int main(int argc, char **argv)
         }
         seeds << many;
     }
+    seeds << tlsSeed(TlsSession::Version::Tls13, "h2") << tlsSeed(TlsSession::Version::Tls12, "http/1.1");
+    seeds << char(fuzzHttp2) + fuzzRecord(0, TlsSession::http2Request("media.test", "/clip.mp4"))
+            + fuzzRecord(1, TlsSession::http2AnswerHead(1, "video/mp4", 50) + TlsSession::http2Data(1, "FLV", true));
     for (qsizetype i = 0; i < seeds.size(); ++i) {
         QFile file(QStringLiteral("%1/start-%2").arg(QString::fromLocal8Bit(argv[1])).arg(i));
         if (!file.open(QIODevice::WriteOnly) || file.write(seeds[i]) != seeds[i].size()) {
