@@ -138,12 +138,12 @@ QByteArray expandLabel(const Suite &suite, QByteArrayView secret, QByteArrayView
     return derive("TLS13-KDF", params, length);
 }
 
-QByteArray tls12KeyBlock(const Suite &suite, QByteArrayView masterSecret, QByteArrayView seed, int length)
+QByteArray tls12KeyBlock(const Suite &suite, QByteArrayView masterSecret, QByteArrayView randoms, int length)
 {
     OSSL_PARAM params[] = {
         OSSL_PARAM_construct_utf8_string(OSSL_KDF_PARAM_DIGEST, const_cast<char *>(suite.digest), 0),
         octets(OSSL_KDF_PARAM_SECRET, masterSecret),
-        octets(OSSL_KDF_PARAM_SEED, seed),
+        octets(OSSL_KDF_PARAM_SEED, randoms),
         OSSL_PARAM_construct_end(),
     };
     return derive("TLS1-PRF", params, length);

@@ -38,14 +38,14 @@ QByteArray tlsSeed(TlsSession::Version version, const QByteArray &alpn)
                             + QByteArray(3000, 'v'));
     }
     TcpFlow flow(client, { server.address, 443 });
-    QByteArray seed = char(fuzzKeyLog) + fuzzRecord(0, session.keyLog()) + frames({ flow.open(), flow.accept() });
+    QByteArray input = char(fuzzKeyLog) + fuzzRecord(0, session.keyLog()) + frames({ flow.open(), flow.accept() });
     for (const TlsSession::Flight &flight : session.takeFlights()) {
         for (qsizetype at = 0; at < flight.bytes.size(); at += 1400) {
             const QByteArray part = flight.bytes.mid(at, 1400);
-            seed += frames({ flight.fromClient ? flow.out(part) : flow.in(part) });
+            input += frames({ flight.fromClient ? flow.out(part) : flow.in(part) });
         }
     }
-    return seed;
+    return input;
 }
 
 QByteArray chunk(qsizetype size)
