@@ -24,6 +24,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QSignalBlocker>
 #include <QTimer>
 
 #include <algorithm>
@@ -106,6 +107,8 @@ void Sniffer::showOldSniffer()
         keyLog->empty();
         connect(oldSniffer->mediaList, &QListWidget::itemClicked, this,
                 qOverload<QListWidgetItem *>(&Sniffer::onClickOldSnifferListItem));
+        // By keys too (a click on the row already current changes no row); the list's own refills are silent.
+        connect(oldSniffer->mediaList, &QListWidget::currentRowChanged, this, [this] { sniffedRowPicked = true; });
         connect(this, &Sniffer::downloadFinished, this, &Sniffer::onOldSnifferDownloadFinished);
 
         urlQueueTimer = new QTimer(this);
@@ -169,9 +172,11 @@ void Sniffer::checkUrlQueue()
 void Sniffer::refreshOldSnifferList()
 {
     QListWidget *list = oldSniffer->mediaList;
-    // The buttons act on the selected row: a new arrival must not move it. The rows know their item, as
-    // the items may have changed already.
-    const int selectedNumber = list->currentItem() == nullptr ? -1 : list->currentItem()->data(Qt::UserRole).toInt();
+    // The buttons act on the selected row: a new arrival must not move the row the user picked. Until the user
+    // picks one, the newest is selected and in view. The rows know their item, as the items may have changed.
+    const int selectedNumber
+        = sniffedRowPicked && list->currentItem() != nullptr ? list->currentItem()->data(Qt::UserRole).toInt() : -1;
+    const QSignalBlocker quiet(list);
     list->clear();
     const QStringList rows = sniffedItems.rowTexts();
     for (int row = 0; row < rows.size(); ++row) {
@@ -186,6 +191,7 @@ void Sniffer::refreshOldSnifferList()
          { oldSniffer->pbPreview, oldSniffer->pbRemove, oldSniffer->pbDownloadVideo, oldSniffer->pbDownloadAudio }) {
         button->setEnabled(any);
     }
+    sniffedRowPicked = sniffedRowPicked && sniffedItems.rowOfNumber(selectedNumber) >= 0;
     if (any) {
         list->setCurrentRow(std::max(sniffedItems.rowOfNumber(selectedNumber), 0));
         onClickOldSnifferListItem();
@@ -203,6 +209,7 @@ int Sniffer::selectedSniffedIndex() const
 
 void Sniffer::onClickOldSnifferListItem(QListWidgetItem *)
 {
+    sniffedRowPicked = true;
     onClickOldSnifferListItem();
 }
 

@@ -276,6 +276,8 @@ private:
     QTimer *urlQueueTimer = nullptr;
     std::unique_ptr<CaptureEngines> engines;
     std::unique_ptr<SnifferKeyLog> keyLog;
+    // The user chose a row of the sniffer's list, which new arrivals must leave selected.
+    bool sniffedRowPicked = false;
     QTimer *adapterTimer = nullptr;
     // 4 after the video button, 5 after the audio button.
     int sniffedDownloadKind = 0;
