@@ -34,8 +34,8 @@ public:
     QByteArray adapter() const { return id.toLatin1(); }
     // Where this namespace reaches the server (the browser uses another of its addresses).
     QHostAddress serverAddress() const { return QHostAddress(subnet + QLatin1Char('2')); }
-    // The authority that signed the server's certificate (names media.test and the server's address).
-    QString caFile() const { return folder.filePath(QStringLiteral("ca.pem")); }
+    // The server's self-signed certificate (names media.test and the server's address).
+    QString caFile() const { return folder.filePath(QStringLiteral("server.pem")); }
     // The served clip.
     QString clipFile() const { return folder.filePath(QStringLiteral("www/clip.mp4")); }
 
