@@ -10,9 +10,8 @@ namespace {
 using Way = HttpParser::Direction;
 
 // Each medium told as "header|target|host|size|type".
-class Listener final : public HttpListener
+struct Listener final : HttpListener
 {
-public:
     void mediaFound(const HttpMedia &media) override
     {
         told.append(media.requestHeader + '|' + media.target.toByteArray() + '|' + media.host.toByteArray() + '|'

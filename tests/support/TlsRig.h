@@ -22,8 +22,6 @@ class TlsRig final
 public:
     TlsRig();
     ~TlsRig();
-    TlsRig(const TlsRig &) = delete;
-    TlsRig &operator=(const TlsRig &) = delete;
 
     // Why this machine cannot run the rig (a program missing, no right to make namespaces); empty when it can.
     QString unavailable() const { return missing; }
