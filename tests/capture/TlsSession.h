@@ -24,8 +24,8 @@ public:
     ~TlsSession();
 
     // The handshake, then these, each followed by what the peer answers: records of at most 16 KiB.
-    void clientSends(QByteArrayView plaintext);
-    void serverSends(QByteArrayView plaintext);
+    void clientSends(QByteArrayView plaintext) { send(0, plaintext); }
+    void serverSends(QByteArrayView plaintext) { send(1, plaintext); }
 
     // What went over the wire so far, in order; taken out.
     QList<Flight> takeFlights();
@@ -40,6 +40,8 @@ public:
 private:
     struct Ends;
     void pump();
+    // from: 0 the client, 1 the server.
+    void send(int from, QByteArrayView plaintext);
 
     std::unique_ptr<Ends> ends;
     QList<Flight> flights;

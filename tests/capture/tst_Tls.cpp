@@ -1,3 +1,4 @@
+#include "Files.h"
 #include "KeyLog.h"
 #include "TlsStream.h"
 
@@ -5,14 +6,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <numeric>
+
 namespace {
 
 using enum HttpParser::Direction;
 
 QByteArray testData(const QString &name)
 {
-    QFile file(QStringLiteral(CORVANE_SOURCE_DIR "/tests/data/tls/") + name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return readFile(QStringLiteral(CORVANE_SOURCE_DIR "/tests/data/tls/") + name);
 }
 
 const uchar *bytes(const QByteArray &array)
@@ -38,15 +40,6 @@ void feed(TlsStream &tls, HttpParser::Direction direction, const QByteArray &str
     }
 }
 
-QByteArray rfcPayload()
-{
-    QByteArray payload;
-    for (char c = 0; c < 50; ++c) {
-        payload.append(c);
-    }
-    return payload;
-}
-
 } // namespace
 
 class tst_Tls final : public QObject
@@ -70,11 +63,13 @@ void tst_Tls::sessions_data()
     QTest::addColumn<QByteArray>("serverStart");
     QTest::addColumn<QByteArray>("serverName");
     const QByteArray request = "GET /video.mp4 HTTP/1.1\r\nHost: media.test\r\n\r\n";
+    QByteArray rfcPayload(50, 0);
+    std::iota(rfcPayload.begin(), rfcPayload.end(), char(0));
     for (const qsizetype piece : { qsizetype(1) << 20, qsizetype(1), qsizetype(7) }) {
         for (const bool late : { false, true }) {
             const QByteArray how = " in runs of " + QByteArray::number(piece) + (late ? ", keys late" : "");
             QTest::addRow("TLS 1.3 RFC 8448%s", how.constData())
-                << "rfc8448" << piece << late << rfcPayload() << rfcPayload() << QByteArray("server");
+                << "rfc8448" << piece << late << rfcPayload << rfcPayload << QByteArray("server");
             QTest::addRow("TLS 1.2 AES-GCM%s", how.constData())
                 << "tls12" << piece << late << request << QByteArray("HTTP/1.0 200 ok\r\n") << QByteArray("media.test");
             QTest::addRow("TLS 1.3 ChaCha20 with KeyUpdate%s", how.constData())
@@ -129,38 +124,30 @@ void tst_Tls::damage_data()
 {
     QTest::addColumn<QByteArray>("server");
     QTest::addColumn<bool>("hole");
-    QTest::addColumn<bool>("withKeys");
-    QTest::addColumn<qsizetype>("heldLimit");
+    QTest::addColumn<qsizetype>("heldLimit"); // 0: no keys, and 1 KiB may wait for them
     const QByteArray server = testData("rfc8448-server.bin");
     // ServerHello, the encrypted handshake flight, the ticket, then application data.
     const qsizetype flight = 5 + 90, ticket = flight + 679, application = ticket + 227;
-    QByteArray tampered = server;
-    tampered[application + 40] = char(tampered[application + 40] ^ 1);
-    QByteArray oversized = server;
-    oversized[ticket + 3] = char(0x41);
-    QByteArray badHello = server;
-    badHello[5 + 3] = char(0x50);
-    QTest::newRow("failed tag") << tampered << false << true << TlsStream::defaultHeldLimit;
-    QTest::newRow("record longer than TLS allows") << oversized << false << true << TlsStream::defaultHeldLimit;
-    QTest::newRow("ServerHello length past its fields") << badHello << false << true << TlsStream::defaultHeldLimit;
-    QTest::newRow("no ServerHello") << server.sliced(flight) << false << true << TlsStream::defaultHeldLimit;
-    QTest::newRow("hole after the ServerHello") << server << true << true << TlsStream::defaultHeldLimit;
-    QTest::newRow("keys never arrive") << server << false << false << qsizetype(1024);
+    const auto changed = [&](qsizetype at, char byte) { return QByteArray(server).replace(at, 1, &byte, 1); };
+    const qsizetype held = TlsStream::defaultHeldLimit;
+    QTest::newRow("failed tag") << changed(application + 40, char(server[application + 40] ^ 1)) << false << held;
+    QTest::newRow("record longer than TLS allows") << changed(ticket + 3, 0x41) << false << held;
+    QTest::newRow("ServerHello length past its fields") << changed(5 + 3, 0x50) << false << held;
+    QTest::newRow("no ServerHello") << server.sliced(flight) << false << held;
+    QTest::newRow("hole after the ServerHello") << server << true << held;
+    QTest::newRow("keys never arrive") << server << false << qsizetype(0);
 }
 
 void tst_Tls::damage()
 {
     QFETCH(QByteArray, server);
     QFETCH(bool, hole);
-    QFETCH(bool, withKeys);
     QFETCH(qsizetype, heldLimit);
     const QByteArray client = testData("rfc8448-client.bin");
     KeyLog keys;
-    if (withKeys) {
-        keys.addText(testData("rfc8448-keylog.txt"));
-    }
+    keys.addText(heldLimit ? testData("rfc8448-keylog.txt") : QByteArray());
     Collected sink;
-    TlsStream tls(keys, sink, heldLimit);
+    TlsStream tls(keys, sink, heldLimit ? heldLimit : 1024);
     tls.feed(FromClient, bytes(client), client.size());
     tls.feed(FromServer, bytes(server), 95);
     if (hole) {

@@ -1,8 +1,8 @@
+#include "Files.h"
 #include "Platform.h"
 #include "TempHome.h"
 
 #include <QDir>
-#include <QFile>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -135,11 +135,11 @@ void tst_Platform::browserNamed_data()
     QTest::addColumn<Os>("os");
     QTest::addColumn<QString>("name");
     QTest::addColumn<std::optional<Platform::Browser>>("expected");
-    QTest::newRow("desktop entry") << Os::Unix << "firefox-esr.desktop" << std::optional(Platform::Browser::Firefox);
-    QTest::newRow("alternatives link") << Os::Unix << "/usr/bin/chromium" << std::optional(Platform::Browser::Chromium);
+    using enum Platform::Browser;
+    QTest::newRow("desktop entry") << Os::Unix << "firefox-esr.desktop" << std::optional(Firefox);
+    QTest::newRow("alternatives link") << Os::Unix << "/usr/bin/chromium" << std::optional(Chromium);
     QTest::newRow("other browser") << Os::Unix << "brave-browser.desktop" << std::optional<Platform::Browser>();
-    QTest::newRow("ProgId") << Os::Windows << "FirefoxURL-308046B0AF4A39CB"
-                            << std::optional(Platform::Browser::Firefox);
+    QTest::newRow("ProgId") << Os::Windows << "FirefoxURL-308046B0AF4A39CB" << std::optional(Firefox);
 }
 
 void tst_Platform::browserNamed()
@@ -158,11 +158,8 @@ void tst_Platform::defaultBrowserFromTheUsersList()
     QCOMPARE(Platform::mimeDefault(list, QStringLiteral("x-scheme-handler/https")), "google-chrome.desktop");
     QCOMPARE(Platform::mimeDefault(list, QStringLiteral("text/html")), "chromium.desktop");
     TempHome home;
-    const QString config = home.path() + QStringLiteral("/.config");
-    QVERIFY(QDir().mkpath(config));
-    QFile file(config + QStringLiteral("/mimeapps.list"));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(list) == list.size());
-    file.close();
+    QVERIFY(QDir().mkpath(home.path() + QStringLiteral("/.config")));
+    QVERIFY(writeFile(home.path() + QStringLiteral("/.config/mimeapps.list"), list));
     QVERIFY(Platform::defaultBrowser() == Platform::Browser::Chrome);
 }
 

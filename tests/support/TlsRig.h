@@ -22,8 +22,6 @@ class TlsRig final
 public:
     TlsRig();
     ~TlsRig();
-    TlsRig(const TlsRig &) = delete;
-    TlsRig &operator=(const TlsRig &) = delete;
 
     // Why this machine cannot run the rig (a program missing, no right to make namespaces); empty when it can.
     QString unavailable() const { return missing; }
@@ -34,8 +32,8 @@ public:
     QByteArray adapter() const { return id.toLatin1(); }
     // Where this namespace reaches the server (the browser uses another of its addresses).
     QHostAddress serverAddress() const { return QHostAddress(subnet + QLatin1Char('2')); }
-    // The authority that signed the server's certificate (names media.test and the server's address).
-    QString caFile() const { return folder.filePath(QStringLiteral("ca.pem")); }
+    // The server's self-signed certificate (names media.test and the server's address).
+    QString caFile() const { return folder.filePath(QStringLiteral("server.pem")); }
     // The served clip.
     QString clipFile() const { return folder.filePath(QStringLiteral("www/clip.mp4")); }
 

@@ -1,11 +1,13 @@
+#include "Files.h"
 #include "SniffBrowser.h"
 
-#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 using Platform::Browser;
 using Installed = QMap<Browser, QString>;
+using Pick = std::optional<Browser>;
 
 class tst_SniffBrowser final : public QObject
 {
@@ -20,22 +22,22 @@ private slots:
 
 void tst_SniffBrowser::choose_data()
 {
-    QTest::addColumn<std::optional<Browser>>("preferred");
+    QTest::addColumn<Pick>("preferred");
     QTest::addColumn<Installed>("installed");
-    QTest::addColumn<std::optional<Browser>>("expected");
+    QTest::addColumn<Pick>("expected");
     const Installed all { { Browser::Chromium, QStringLiteral("/usr/bin/chromium") },
                           { Browser::Firefox, QStringLiteral("/usr/bin/firefox") } };
-    QTest::newRow("default Firefox") << std::optional(Browser::Firefox) << all << std::optional(Browser::Firefox);
-    QTest::newRow("default not ours") << std::optional<Browser>() << all << std::optional(Browser::Chromium);
-    QTest::newRow("default not installed") << std::optional(Browser::Chrome) << all << std::optional(Browser::Chromium);
-    QTest::newRow("none installed") << std::optional(Browser::Firefox) << Installed() << std::optional<Browser>();
+    QTest::newRow("default Firefox") << Pick(Browser::Firefox) << all << Pick(Browser::Firefox);
+    QTest::newRow("default not ours") << Pick() << all << Pick(Browser::Chromium);
+    QTest::newRow("default not installed") << Pick(Browser::Chrome) << all << Pick(Browser::Chromium);
+    QTest::newRow("none installed") << Pick(Browser::Firefox) << Installed() << Pick();
 }
 
 void tst_SniffBrowser::choose()
 {
-    QFETCH(std::optional<Browser>, preferred);
+    QFETCH(Pick, preferred);
     QFETCH(Installed, installed);
-    QFETCH(std::optional<Browser>, expected);
+    QFETCH(Pick, expected);
     const std::optional<SniffBrowser::Choice> choice = SniffBrowser::choose(preferred, installed);
     QCOMPARE(choice.has_value(), expected.has_value());
     QVERIFY(!choice || (choice->browser == *expected && choice->program == installed.value(*expected)));
@@ -56,16 +58,11 @@ void tst_SniffBrowser::firefoxProfileTurnsHttp3Off()
 {
     QTemporaryDir data;
     const QString profile = SniffBrowser::profileFolder(Browser::Firefox, data.path());
-    QFile userJs(profile + QStringLiteral("/user.js"));
+    const QString userJs = profile + QStringLiteral("/user.js");
     for (const QByteArray &earlier : { QByteArray(), QByteArrayLiteral("user_pref(\"x\", 1);\n") }) {
-        if (!earlier.isEmpty()) {
-            QVERIFY(userJs.open(QIODevice::WriteOnly) && userJs.write(earlier) == earlier.size());
-            userJs.close();
-        }
+        QVERIFY(earlier.isEmpty() || writeFile(userJs, earlier));
         QCOMPARE(SniffBrowser::prepareProfile(Browser::Firefox, profile), QString());
-        QVERIFY(userJs.open(QIODevice::ReadOnly));
-        QCOMPARE(userJs.readAll(), QByteArrayLiteral("user_pref(\"network.http.http3.enable\", false);\n"));
-        userJs.close();
+        QCOMPARE(readFile(userJs), QByteArrayLiteral("user_pref(\"network.http.http3.enable\", false);\n"));
     }
     const QString chromium = SniffBrowser::profileFolder(Browser::Chromium, data.path());
     QCOMPARE(SniffBrowser::prepareProfile(Browser::Chromium, chromium), QString());

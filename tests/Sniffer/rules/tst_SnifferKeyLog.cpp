@@ -1,18 +1,9 @@
+#include "Files.h"
 #include "SnifferKeyLog.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-void write(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::Append) && file.write(bytes) == bytes.size());
-}
-
-} // namespace
 
 class tst_SnifferKeyLog final : public QObject
 {
@@ -30,12 +21,12 @@ void tst_SnifferKeyLog::ownFileIsPrivateEmptiedAndRemoved()
     {
         SnifferKeyLog keyLog(QString(), data.path());
         QCOMPARE(keyLog.path(), path);
-        write(path, "left by an earlier run\n");
+        QVERIFY(writeFile(path, "left by an earlier run\n"));
         QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ReadOther);
         QVERIFY(keyLog.empty());
         QCOMPARE(QFileInfo(path).size(), 0);
         QVERIFY(!(QFile::permissions(path) & (QFileDevice::ReadGroup | QFileDevice::ReadOther)));
-        write(path, "CLIENT_RANDOM a b\n");
+        QVERIFY(writeFile(path, "CLIENT_RANDOM a b\n"));
         QVERIFY(keyLog.create());
         QCOMPARE(QFileInfo(path).size(), 18);
     }
@@ -51,7 +42,7 @@ void tst_SnifferKeyLog::userFileIsLeftAlone()
         QVERIFY(missing.empty() && missing.create());
     }
     QVERIFY(!QFile::exists(path));
-    write(path, "CLIENT_RANDOM a b\n");
+    QVERIFY(writeFile(path, "CLIENT_RANDOM a b\n"));
     const QFileDevice::Permissions permissions = QFile::permissions(path);
     {
         SnifferKeyLog keyLog(path, data.path());
