@@ -132,7 +132,8 @@ int main(int argc, char *argv[])
     } reports[] = { { "media.example.org/clips/harbour.mp4", "mp4\r\n", "48234496\r\n" },
                     { "cdn.example.net/v/interview.flv", "x-flv\r\n", "9874321\r\n" },
                     { "radio.example.com/show/episode-12.mp3", "MP3", "31457280\r\n" },
-                    { "media.example.org/clips/trailer.webm", "webm\r\n", "153600000\r\n" } };
+                    { "media.example.org/clips/trailer.webm", "webm\r\n", "153600000\r\n" },
+                    { "https://video.example.com/watch/sunrise.mp4", "mp4\r\n", "125184000\r\n" } };
     for (const auto &report : reports) {
         Sniffer::queueSniffReport(report.url, "GET / HTTP/1.1\r\n\r\n", report.length, report.type);
     }
@@ -142,7 +143,7 @@ int main(int argc, char *argv[])
     }
     fixture.find<QPushButton>(QStringLiteral("btnSniffer"))->click();
     auto *media = fixture.find<QListWidget>(QStringLiteral("mediaList"));
-    for (int wait = 0; wait < 40 && media->count() < 4; ++wait) {
+    for (int wait = 0; wait < 100 && media->count() < 5; ++wait) {
         QTest::qWait(50);
     }
     shoot(window, QStringLiteral("layer5-sniffer"));
