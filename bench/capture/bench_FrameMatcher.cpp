@@ -1,10 +1,10 @@
 // Stream handling speed against the plain libpcap read loop over the same synthetic capture file, and the memory
 // that open connections hold.
+#include "CaptureRead.h"
 #include "FrameBuilder.h"
 #include "FrameMatcher.h"
 #include "IgnoreList.h"
 
-#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
@@ -102,37 +102,6 @@ bool writeCapture(const QString &path)
     pcap_dump_close(dumper);
     pcap_close(dead);
     return true;
-}
-
-struct Run
-{
-    double seconds = 0;
-    qint64 frames = 0;
-    qint64 bytes = 0;
-};
-
-template<typename Handle>
-Run readAll(const QString &path, Handle handle)
-{
-    char error[PCAP_ERRBUF_SIZE] = {};
-    pcap_t *file = pcap_open_offline(path.toLocal8Bit().constData(), error);
-    Run run;
-    if (!file) {
-        std::fprintf(stderr, "%s\n", error);
-        return run;
-    }
-    QElapsedTimer timer;
-    timer.start();
-    pcap_pkthdr *header = nullptr;
-    const u_char *data = nullptr;
-    while (pcap_next_ex(file, &header, &data) == 1) {
-        handle(header, data);
-        ++run.frames;
-        run.bytes += header->caplen;
-    }
-    run.seconds = double(timer.nsecsElapsed()) / 1e9;
-    pcap_close(file);
-    return run;
 }
 
 qint64 heapInUse()

@@ -1,12 +1,12 @@
 // Decryption and parsing speed of one TLS 1.3 connection carrying a 1 GiB HTTP/2 download, against the plain
 // libpcap read of the same capture file, in one run.
+#include "CaptureRead.h"
 #include "FrameBuilder.h"
 #include "FrameMatcher.h"
 #include "IgnoreList.h"
 #include "KeyLog.h"
 #include "TlsSession.h"
 
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -85,35 +85,6 @@ QByteArray writeCapture(const QString &path)
         capture.write(flow, session.takeFlights());
     }
     return session.keyLog();
-}
-
-struct Run
-{
-    double seconds = 0;
-    qint64 bytes = 0;
-};
-
-template<typename Handle>
-Run readAll(const QString &path, Handle handle)
-{
-    char error[PCAP_ERRBUF_SIZE] = {};
-    pcap_t *file = pcap_open_offline(path.toLocal8Bit().constData(), error);
-    Run run;
-    if (!file) {
-        std::fprintf(stderr, "%s\n", error);
-        return run;
-    }
-    QElapsedTimer timer;
-    timer.start();
-    pcap_pkthdr *header = nullptr;
-    const u_char *data = nullptr;
-    while (pcap_next_ex(file, &header, &data) == 1) {
-        handle(header, data);
-        run.bytes += header->caplen;
-    }
-    run.seconds = double(timer.nsecsElapsed()) / 1e9;
-    pcap_close(file);
-    return run;
 }
 
 qint64 givenUp = 0;

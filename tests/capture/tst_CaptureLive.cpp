@@ -1,10 +1,9 @@
 #include "CVideoSniffer.h"
 #include "CaptureEngines.h"
 #include "CaptureReporter.h"
+#include "CollectedReports.h"
 #include "LocalHttpServer.h"
-#include "SniffReportQueue.h"
 
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -23,31 +22,6 @@
 #include <unistd.h>
 
 namespace {
-
-SniffReportQueue &queue()
-{
-    static SniffReportQueue reports;
-    return reports;
-}
-
-void collect(QByteArray url, QByteArray requestHeader, QByteArray contentLength, QByteArray mediaType)
-{
-    queue().push({ std::move(url), std::move(requestHeader), std::move(contentLength), std::move(mediaType) });
-}
-
-std::optional<SniffReport> waitForReport(const QByteArray &url)
-{
-    const QDeadlineTimer deadline(10000);
-    while (!deadline.hasExpired()) {
-        while (std::optional<SniffReport> report = queue().take()) {
-            if (report->url == url) {
-                return report;
-            }
-        }
-        QThread::msleep(20);
-    }
-    return std::nullopt;
-}
 
 // The whole reply to request, sent from a socket bound to from.
 QByteArray fetch(const QHostAddress &from, const QHostAddress &to, quint16 port, const QByteArray &request)
@@ -140,7 +114,7 @@ std::unique_ptr<CVideoSniffer> tst_CaptureLive::openEngine(const QByteArray &ada
         qWarning().noquote() << "capture needs root or CAP_NET_RAW:" << engine->openError();
         return nullptr;
     }
-    engine->registerCallback(collect);
+    engine->registerCallback(collectReport);
     return engine;
 }
 
@@ -258,7 +232,7 @@ void tst_CaptureLive::vethIntoNamespace()
         run(QStringLiteral("link del %t"));
         run(QStringLiteral("netns del %s"));
     });
-    CaptureEngines engines(collect);
+    CaptureEngines engines(collectReport);
     engines.refresh(true);
     const auto addLink = [&] {
         QVERIFY(run(QStringLiteral("link add %n type veth peer name %f netns %s")));

@@ -1,7 +1,7 @@
 #include "CVideoSniffer.h"
 #include "CYouTubeDownloader.h"
+#include "CollectedReports.h"
 #include "Files.h"
-#include "SniffReportQueue.h"
 #include "TempHome.h"
 #include "TlsRig.h"
 
@@ -13,32 +13,6 @@
 
 #include <memory>
 #include <optional>
-
-namespace {
-
-SniffReportQueue &queue()
-{
-    static SniffReportQueue reports;
-    return reports;
-}
-
-void collect(QByteArray url, QByteArray requestHeader, QByteArray contentLength, QByteArray mediaType)
-{
-    queue().push({ std::move(url), std::move(requestHeader), std::move(contentLength), std::move(mediaType) });
-}
-
-// Drains what has arrived; the report of url among it, if any.
-std::optional<SniffReport> reportOf(const QByteArray &url)
-{
-    while (std::optional<SniffReport> report = queue().take()) {
-        if (report->url == url) {
-            return report;
-        }
-    }
-    return std::nullopt;
-}
-
-} // namespace
 
 // A real browser fetches a real clip over TLS; with the browser's key log the sniffer must report it as it reports
 // plain HTTP, and the save must get the same bytes again.
@@ -89,15 +63,14 @@ void tst_SniffTls::browserFetch()
         QSKIP("capturing needs root or CAP_NET_RAW");
     }
     QVERIFY2(engine.isCapturing(), qPrintable(engine.openError()));
-    engine.registerCallback(collect);
+    engine.registerCallback(collectReport);
 
     QVERIFY2(rig->browse(port, keyLog), qPrintable(rig->failure()));
     // Chromium writes its key log from a thread of its own.
     QTRY_VERIFY2_WITH_TIMEOUT(readFile(keyLog).contains(port == 443 ? "CLIENT_TRAFFIC_SECRET_0 " : "CLIENT_RANDOM "),
-                              "the browser wrote no key log", 5000);
-    std::optional<SniffReport> report;
-    // QTRY evaluates its condition once more after it held: the report found must stay found.
-    QTRY_VERIFY_WITH_TIMEOUT(report || (report = reportOf(url)), 5000);
+                              "the browser wrote no key log", 15000);
+    const std::optional<SniffReport> report = waitForReport(url, 15000);
+    QVERIFY(report);
     const QByteArray clip = readFile(rig->clipFile());
     QCOMPARE(report->mediaType, QByteArray("mp4\r\n"));
     QCOMPARE(report->contentLength, QByteArray::number(clip.size()) + "\r\n");
