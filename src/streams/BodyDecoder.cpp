@@ -44,14 +44,14 @@ bool BodyDecoder::isSupported() const
     return supported;
 }
 
-bool BodyDecoder::decode(const QByteArray &piece, QByteArray &decoded)
+bool BodyDecoder::decode(const QByteArray &piece, QByteArray &decoded, qsizetype limit)
 {
     if (!supported) {
         return false;
     }
     if (!stream) {
         decoded += piece;
-        return true;
+        return limit < 0 || decoded.size() <= limit;
     }
     stream->next_in = reinterpret_cast<Bytef *>(const_cast<char *>(piece.constData()));
     stream->avail_in = uInt(piece.size());
@@ -74,6 +74,10 @@ bool BodyDecoder::decode(const QByteArray &piece, QByteArray &decoded)
         } else if (result == Z_BUF_ERROR) {
             break;
         } else if (result != Z_OK) {
+            return false;
+        }
+        if (limit >= 0 && decoded.size() > limit) {
+            // A few compressed bytes may stand for a great many: stop before they are all spelled out.
             return false;
         }
     } while (stream->avail_in > 0 || stream->avail_out == 0);

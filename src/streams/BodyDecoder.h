@@ -7,7 +7,7 @@
 struct z_stream_s;
 
 // Undoes a response's Content-Encoding piece by piece as the body arrives, so that a saved file holds the
-// media itself and never a compressed copy of it.
+// media itself and never a compressed copy of it, and a kept playlist its text.
 class BodyDecoder final
 {
 public:
@@ -17,8 +17,9 @@ public:
     Q_DISABLE_COPY_MOVE(BodyDecoder)
 
     bool isSupported() const;
-    // Appends what the next piece decodes to; false when the piece does not fit the encoding.
-    bool decode(const QByteArray &piece, QByteArray &decoded);
+    // Appends what the next piece decodes to; false when the piece does not fit the encoding, or when decoded
+    // grows past limit (a few kilobytes may be appended beyond it first). A negative limit sets none.
+    bool decode(const QByteArray &piece, QByteArray &decoded, qsizetype limit = -1);
     // The encoded stream reached its end: a body cut short is never complete.
     bool isComplete() const;
 
