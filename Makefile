@@ -53,7 +53,8 @@ bench: deps
 	@cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@cd $(BENCH_BUILD) && $(CURDIR)/scripts/with-display.sh ctest -L bench --output-on-failure -V
 
-# The frame matcher under libFuzzer (clang, ASan + UBSan), seeded with generated frame sequences.
+# The frame matcher under libFuzzer (clang, ASan + UBSan), seeded with generated frame sequences; then the
+# playlist readers, seeded with the unit tests' playlists.
 fuzz: deps
 	@CXX=clang++ cmake -S tests/fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
@@ -62,6 +63,11 @@ fuzz: deps
 	@echo "== frame matcher fuzzing, $(FUZZ_RUNS) runs"
 	@$(FUZZ_BUILD)/fuzz_FrameMatcher -runs=$(FUZZ_RUNS) -max_len=$(FUZZ_MAX_LEN) -print_final_stats=1 \
 		$(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/seeds
+	@rm -rf $(FUZZ_BUILD)/playlist-seeds && mkdir -p $(FUZZ_BUILD)/playlist-seeds $(FUZZ_BUILD)/playlist-corpus
+	@cp tests/data/streams/* $(FUZZ_BUILD)/playlist-seeds/
+	@echo "== playlist fuzzing, $(FUZZ_RUNS) runs"
+	@$(FUZZ_BUILD)/fuzz_Playlists -runs=$(FUZZ_RUNS) -max_len=$(FUZZ_MAX_LEN) -print_final_stats=1 \
+		$(FUZZ_BUILD)/playlist-corpus $(FUZZ_BUILD)/playlist-seeds
 
 # The capture library's unit, thread and live-capture tests under ThreadSanitizer (gcc: clang 14 lacks std::source_location).
 tsan: deps

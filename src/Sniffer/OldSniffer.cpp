@@ -77,10 +77,11 @@ QIcon stateIcon(SniffedItem::State state)
 
 } // namespace
 
-void Sniffer::queueSniffReport(QByteArray url, QByteArray requestHeader, QByteArray contentLength, QByteArray mediaType)
+void Sniffer::queueSniffReport(QByteArray url, QByteArray requestHeader, QByteArray contentLength, QByteArray mediaType,
+                               QByteArray body)
 {
-    reportQueue().push(
-        { SniffedList::withScheme(url), std::move(requestHeader), std::move(contentLength), std::move(mediaType) });
+    reportQueue().push({ SniffedList::withScheme(url), std::move(requestHeader), std::move(contentLength),
+                         std::move(mediaType), std::move(body) });
 }
 
 void Sniffer::runOldSniffer()

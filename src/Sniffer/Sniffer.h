@@ -108,7 +108,7 @@ public:
 
     // The capture engines' report receiver: runs on their threads and only queues the report.
     static void queueSniffReport(QByteArray url, QByteArray requestHeader, QByteArray contentLength,
-                                 QByteArray mediaType);
+                                 QByteArray mediaType, QByteArray body);
 
 signals:
     void downloadFinished(QString path);

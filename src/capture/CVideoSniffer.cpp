@@ -364,5 +364,5 @@ void CVideoSniffer::deliver(SniffReport report)
     }
     qDebug() << "Execute callback with type 2 " << report.mediaType;
     target(std::move(report.url), std::move(report.requestHeader), std::move(report.contentLength),
-           std::move(report.mediaType));
+           std::move(report.mediaType), std::move(report.body));
 }

@@ -49,7 +49,7 @@ bool startsServerHello(const TcpSegment &segment)
 class ConnectionTable::Delivery final : public HttpListener
 {
 public:
-    Delivery(const ConnectionTable &owner, const Connection &followed)
+    Delivery(ConnectionTable &owner, const Connection &followed)
         : table(owner)
         , connection(followed)
     { }
@@ -58,9 +58,10 @@ public:
         table.sink(connection.clientSide == 0 ? connection.key.high : connection.key.low, media,
                    connection.secure != nullptr);
     }
+    BodyBudget *bodyBudget() override { return &table.keptBodies; }
 
 private:
-    const ConnectionTable &table;
+    ConnectionTable &table;
     const Connection &connection;
 };
 
@@ -73,6 +74,7 @@ ConnectionTable::ConnectionTable(MediaSink mediaSink, KeyLog *keys, const Connec
     : sink(std::move(mediaSink))
     , keyLog(keys)
     , limits(bounds)
+    , keptBodies(bounds.keptBodyBytes)
 {
     connections.reserve(size_t(std::min<qsizetype>(limits.connections, 4096)));
 }

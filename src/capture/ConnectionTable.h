@@ -23,6 +23,8 @@ struct ConnectionLimits
     qsizetype heldBytes = qsizetype(64) << 20;
     // Bytes of TLS records held by all connections together: partial records, and records waiting for keys.
     qsizetype tlsHeldBytes = qsizetype(64) << 20;
+    // Bytes of playlist bodies kept by all connections together.
+    qsizetype keptBodyBytes = qsizetype(16) << 20;
 };
 
 class KeyLog;
@@ -53,6 +55,7 @@ public:
     qsizetype size() const { return qsizetype(connections.size()); }
     qsizetype heldBytes() const { return held; }
     qsizetype tlsHeldBytes() const { return tlsHeld; }
+    qsizetype keptBodyBytes() const { return keptBodies.inUse(); }
 
 private:
     struct Key
@@ -127,6 +130,8 @@ private:
     MediaSink sink;
     KeyLog *const keyLog;
     const ConnectionLimits limits;
+    // Before the connections, whose parsers give their kept bodies back to it as they go.
+    BodyBudget keptBodies;
     std::unordered_map<Key, Connection, KeyHash> connections;
     Connection *recent = nullptr;
     Connection *oldest = nullptr;

@@ -112,5 +112,5 @@ void FrameMatcher::report(const TcpEndpoint &server, const HttpMedia &media, boo
         return;
     }
     const QByteArray lengthText = media.size >= 0 ? QByteArray::number(media.size) + "\r\n" : QByteArray("?");
-    sink(SniffReport { url, media.requestHeader, lengthText, media.mediaType });
+    sink(SniffReport { url, media.requestHeader, lengthText, media.mediaType, media.body });
 }

@@ -168,7 +168,7 @@ void Http2Reader::frameEnd(HttpParser::Direction direction, HttpListener &listen
         if ((side.flags & Padded) && !side.padRead) {
             abandon("a padded DATA frame without its pad length");
         } else if ((side.flags & EndStream) && direction == HttpParser::FromServer) {
-            streams.erase(side.stream);
+            finish(side.stream, listener);
         }
         break;
     case Headers:
@@ -340,11 +340,18 @@ void Http2Reader::request(quint32 id, const Fields &fields)
 void Http2Reader::answer(quint32 id, const Fields &fields, bool ends, HttpListener &listener)
 {
     const auto found = streams.find(id);
-    if (found == streams.end() || found->second.answered) {
+    if (found == streams.end()) {
+        return;
+    }
+    if (found->second.answered) {
+        // Trailers: a block that ends the stream ends the body too.
+        if (ends) {
+            finish(id, listener);
+        }
         return;
     }
     qint64 status = -1, length = -1;
-    QByteArrayView contentType, contentRange;
+    QByteArrayView contentType, contentRange, contentEncoding;
     for (const auto &[name, value] : fields) {
         if (name == ":status") {
             status = decimal(value);
@@ -354,6 +361,8 @@ void Http2Reader::answer(quint32 id, const Fields &fields, bool ends, HttpListen
             length = contentLength(value);
         } else if (name == "content-range") {
             contentRange = value;
+        } else if (name == "content-encoding") {
+            contentEncoding = value;
         }
     }
     if (status >= 100 && status < 200 && !ends) {
@@ -362,7 +371,8 @@ void Http2Reader::answer(quint32 id, const Fields &fields, bool ends, HttpListen
     }
     Stream &stream = found->second;
     stream.answered = true;
-    if (stream.media.start(true, status, ends ? 0 : length, contentType, contentRange)) {
+    if (stream.media.start(true, status, ends ? 0 : length, contentType, contentRange, contentEncoding,
+                           listener.bodyBudget())) {
         report(stream, listener);
     }
     if (ends) {
@@ -378,8 +388,21 @@ void Http2Reader::report(Stream &stream, HttpListener &listener)
     media.host = QByteArrayView(media.requestHeader).sliced(stream.hostBegin, stream.hostLength);
     media.size = stream.media.size();
     media.mediaType = stream.media.mediaType();
+    media.body = stream.media.takeBody();
     stream.media.stop();
     listener.mediaFound(media);
+}
+
+void Http2Reader::finish(quint32 id, HttpListener &listener)
+{
+    const auto found = streams.find(id);
+    if (found == streams.end()) {
+        return;
+    }
+    if (found->second.media.end()) {
+        report(found->second, listener);
+    }
+    streams.erase(found);
 }
 
 void Http2Reader::abandon(const char *why)

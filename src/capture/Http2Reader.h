@@ -14,7 +14,7 @@ struct nghttp2_hd_inflater;
 // Reads the two plaintext streams of one HTTP/2 connection (RFC 9113): frames in both directions, header blocks
 // through one HPACK inflater per direction, requests and answers paired by stream. Each GET is rebuilt as
 // HTTP/1.1 header text, and an answer that carries media is told as HttpParser tells it. DATA payloads are
-// counted, never kept, but for the first bytes a signature needs.
+// counted, never kept, but for the first bytes a signature needs and the bodies of playlists.
 //
 // Protocol errors end the reading: the connection is abandoned with one log line.
 class Http2Reader
@@ -78,6 +78,8 @@ private:
     void request(quint32 id, const Fields &fields);
     void answer(quint32 id, const Fields &fields, bool ends, HttpListener &listener);
     void report(Stream &stream, HttpListener &listener);
+    // The server ended the stream: a playlist it carried is due.
+    void finish(quint32 id, HttpListener &listener);
     void abandon(const char *why);
 
     Side sides[2];

@@ -157,7 +157,7 @@ void HttpParser::feed(Direction direction, const uchar *data, qsizetype size, Ht
             bodyBytes(direction, data, taken, listener);
             data += taken;
             size -= taken;
-            countOff(direction, taken);
+            countOff(direction, taken, listener);
             break;
         }
         case State::UntilClose:
@@ -177,7 +177,7 @@ void HttpParser::feed(Direction direction, const uchar *data, qsizetype size, Ht
                 side.state = line.isEmpty() ? State::ChunkSize : State::Lost;
             } else if (side.state == State::Trailer) {
                 if (line.isEmpty()) {
-                    messageEnd(direction);
+                    messageEnd(direction, listener);
                 }
             } else {
                 // The size in hex, then optional extensions after ";".
@@ -230,11 +230,11 @@ void HttpParser::skip(Direction direction, qsizetype size, HttpListener &listene
         report(listener);
     }
     if (counted) {
-        countOff(direction, size);
+        countOff(direction, size, listener);
     }
 }
 
-void HttpParser::countOff(Direction direction, qsizetype size)
+void HttpParser::countOff(Direction direction, qsizetype size, HttpListener &listener)
 {
     Side &side = sides[direction];
     side.remaining -= size;
@@ -242,17 +242,17 @@ void HttpParser::countOff(Direction direction, qsizetype size)
         return;
     }
     if (side.state == State::Body) {
-        messageEnd(direction);
+        messageEnd(direction, listener);
     } else {
         side.state = State::ChunkDataEnd;
     }
 }
 
-void HttpParser::end(Direction direction, HttpListener &)
+void HttpParser::end(Direction direction, HttpListener &listener)
 {
     Side &side = sides[direction];
     if (side.state == State::UntilClose) {
-        messageEnd(direction);
+        messageEnd(direction, listener);
     }
     side = Side();
     side.state = State::Done;
@@ -453,7 +453,7 @@ bool HttpParser::parseResponse(QByteArrayView block, HttpListener &listener)
         return false;
     }
     Framing framing;
-    QByteArrayView contentType, contentRange;
+    QByteArrayView contentType, contentRange, contentEncoding;
     Field field;
     while (lines.next(line)) {
         if (!splitField(line, field)) {
@@ -463,6 +463,8 @@ bool HttpParser::parseResponse(QByteArrayView block, HttpListener &listener)
             contentType = field.value;
         } else if (equalsNoCase(field.name, "content-range")) {
             contentRange = field.value;
+        } else if (equalsNoCase(field.name, "content-encoding")) {
+            contentEncoding = field.value;
         } else {
             framing.take(field);
         }
@@ -489,7 +491,7 @@ bool HttpParser::parseResponse(QByteArrayView block, HttpListener &listener)
         return true;
     }
     if (request.kind == Request::Head || status == 204 || status == 304) {
-        messageEnd(FromServer);
+        messageEnd(FromServer, listener);
         return true;
     }
     if (!framing.hasCoding && !framing.lengthValid) {
@@ -508,11 +510,12 @@ bool HttpParser::parseResponse(QByteArrayView block, HttpListener &listener)
     response = Response();
     response.request = std::move(request);
     const bool get = !uncertain && response.request.kind == Request::Get;
-    if (response.media.start(get, status, counted ? framing.length : -1, contentType, contentRange)) {
+    if (response.media.start(get, status, counted ? framing.length : -1, contentType, contentRange, contentEncoding,
+                             listener.bodyBudget())) {
         report(listener);
     }
     if (counted && framing.length == 0) {
-        messageEnd(FromServer);
+        messageEnd(FromServer, listener);
     }
     return true;
 }
@@ -524,12 +527,15 @@ void HttpParser::bodyBytes(Direction direction, const uchar *data, qsizetype siz
     }
 }
 
-void HttpParser::messageEnd(Direction direction)
+void HttpParser::messageEnd(Direction direction, HttpListener &listener)
 {
     Side &side = sides[direction];
     side = Side();
     side.state = State::Head;
     if (direction == FromServer) {
+        if (response.media.end()) {
+            report(listener);
+        }
         response = Response();
         if (requests.isEmpty()) {
             uncertain = false;
@@ -546,6 +552,7 @@ void HttpParser::report(HttpListener &listener)
     media.host = QByteArrayView(media.requestHeader).sliced(request.hostBegin, request.hostLength);
     media.size = response.media.size();
     media.mediaType = response.media.mediaType();
+    media.body = response.media.takeBody();
     response.media.stop();
     listener.mediaFound(media);
 }

@@ -16,23 +16,28 @@ struct HttpMedia
     // The whole resource's size (for a partial answer the total its Content-Range gives); -1 when unknown.
     qint64 size = -1;
     // The subtype of a "video/" content type followed by CR LF ("mp4\r\n"), or "x-flv" or "MP3" when the body's
-    // first bytes carry the FLV or ID3 signature.
+    // first bytes carry the FLV or ID3 signature; "HLS" or "DASH" for a playlist or manifest.
     QByteArray mediaType;
+    // A playlist's or manifest's whole body, its content coding undone; empty when it could not be kept.
+    QByteArray body;
 };
 
 class HttpListener
 {
 public:
     virtual void mediaFound(const HttpMedia &media) = 0;
+    // Where the bodies of playlists are counted; none keeps no bodies.
+    virtual BodyBudget *bodyBudget() { return nullptr; }
 
 protected:
     ~HttpListener() = default;
 };
 
 // Reads the two byte streams of one HTTP/1.1 connection (RFC 9112): requests and responses in order, pairs
-// them, frames bodies by Content-Length or chunked coding (counting body bytes, never keeping them) and tells
-// the listener about each response that carries media: a "video/" type, or a body starting with an FLV or ID3
-// signature. A response whose size is unknown is told once 100,000 body bytes have passed.
+// them, frames bodies by Content-Length or chunked coding (counting body bytes, keeping only those of playlists)
+// and tells the listener about each response that carries media: a "video/" type, or a body starting with an FLV
+// or ID3 signature. A response whose size is unknown is told once 100,000 body bytes have passed; a playlist when
+// its body ended.
 //
 // The streams arrive as runs of bytes per direction, from TCP reassembly or, as well, from a decryption layer.
 // After bytes went missing where the parser needs them it loses its place in that direction: following()
@@ -102,8 +107,8 @@ private:
     bool parseResponse(QByteArrayView block, HttpListener &listener);
     void bodyBytes(Direction direction, const uchar *data, qsizetype size, HttpListener &listener);
     // size bytes of a counted body or chunk went through.
-    void countOff(Direction direction, qsizetype size);
-    void messageEnd(Direction direction);
+    void countOff(Direction direction, qsizetype size, HttpListener &listener);
+    void messageEnd(Direction direction, HttpListener &listener);
     void report(HttpListener &listener);
     void lose(Direction direction);
     void giveUp();

@@ -10,6 +10,7 @@
 struct SniffReport
 {
     QByteArray url, requestHeader, contentLength, mediaType;
+    QByteArray body {};
 };
 
 // The program-wide queue between the capture threads and the window's thread. Bounded: a window that stops

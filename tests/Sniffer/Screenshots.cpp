@@ -135,7 +135,7 @@ int main(int argc, char *argv[])
                     { "media.example.org/clips/trailer.webm", "webm\r\n", "153600000\r\n" },
                     { "https://video.example.com/watch/sunrise.mp4", "mp4\r\n", "125184000\r\n" } };
     for (const auto &report : reports) {
-        Sniffer::queueSniffReport(report.url, "GET / HTTP/1.1\r\n\r\n", report.length, report.type);
+        Sniffer::queueSniffReport(report.url, "GET / HTTP/1.1\r\n\r\n", report.length, report.type, {});
     }
     // Without capture rights the page first explains why; the picture is of the list.
     if (CVideoSniffer::listInterfaces().isEmpty() || geteuid() != 0) {

@@ -58,7 +58,7 @@ void report(const LocalHttpServer &server, const QString &name, const QByteArray
     const QByteArray address = "127.0.0.1:" + QByteArray::number(server.port());
     Sniffer::queueSniffReport(address + '/' + name.toLatin1(),
                               "GET /" + name.toLatin1() + " HTTP/1.1\r\nHost: " + address + "\r\n\r\n",
-                              QByteArray::number(size) + "\r\n", type);
+                              QByteArray::number(size) + "\r\n", type, {});
 }
 
 void saveAs(const QString &name)

@@ -78,6 +78,7 @@ private slots:
     void reports_data();
     void reports();
     void ignoredUrlSuppressesOneReportPerEntry();
+    void playlistBodiesWithinBudget();
     void fullTableDropsTheOldest();
     void malformedFramesAreSkipped_data();
     void malformedFramesAreSkipped();
@@ -100,6 +101,7 @@ private:
             QCOMPARE(received[i].requestHeader, expected[i].requestHeader);
             QCOMPARE(received[i].contentLength, expected[i].contentLength);
             QCOMPARE(received[i].mediaType, expected[i].mediaType);
+            QCOMPARE(received[i].body, expected[i].body);
         }
     }
 
@@ -224,6 +226,33 @@ void tst_FrameMatcher::reports_data()
     const QByteArray longTarget = '/' + QByteArray(6000, 'p');
     QTest::newRow("long URL whole") << exchange({ get(longTarget) }, { mp4 })
                                     << a("mediahost" + longTarget, get(longTarget));
+    const QByteArray playlist = "#EXTM3U\n#EXT-X-TARGETDURATION:4\n#EXTINF:4,\nv0_000.ts\n#EXT-X-ENDLIST\n";
+    // A zlib stream, as servers send for "deflate".
+    const QByteArray deflated = qCompress(playlist).mid(4);
+    {
+        TcpFlow c(client, server);
+        QTest::newRow("HLS by type, deflated and chunked: told with its body at the end") << QList<Step> {
+            { c.out(clip) },
+            { c.in(ok("Content-Type: application/vnd.apple.mpegurl\r\nContent-Encoding: deflate\r\n"
+                      "Transfer-Encoding: chunked\r\n")
+                   + QByteArray::number(deflated.size() - 5, 16) + "\r\n" + deflated.chopped(5) + "\r\n") },
+            { c.in("5\r\n" + deflated.right(5) + "\r\n0\r\n\r\n") }
+        } << QList<SniffReport> { { "mediahost/v/clip.flv", clip, "?", "HLS", playlist } };
+    }
+    const QByteArray playlistLength = QByteArray::number(playlist.size()) + "\r\n";
+    QTest::newRow("playlist by its first line, signature split")
+        << exchange({ clip },
+                    { ok("Content-Type: text/plain\r\nContent-Length: " + playlistLength, playlist.left(3)),
+                      playlist.mid(3) })
+        << QList<SniffReport> { { "mediahost/v/clip.flv", clip, playlistLength, "HLS", playlist } };
+    const QByteArray mpd = "<?xml version=\"1.0\"?>\n<MPD type=\"static\"></MPD>\n";
+    const QByteArray mpdLength = QByteArray::number(mpd.size()) + "\r\n";
+    QTest::newRow("XML whose root is an MPD")
+        << exchange({ clip }, { ok("Content-Length: " + mpdLength, mpd) })
+        << QList<SniffReport> { { "mediahost/v/clip.flv", clip, mpdLength, "DASH", mpd } };
+    QTest::newRow("other XML") << exchange(
+        { clip }, { ok("Content-Type: text/xml\r\nContent-Length: 29\r\n", "<?xml version=\"1.0\"?><rss/>\n") })
+                               << QList<SniffReport> {};
     QTest::newRow("connection idle more than 60 s forgotten")
         << exchange({ clip }, { mp4 }, false, Link::Ethernet, 61) << QList<SniffReport> {};
     QTest::newRow("connection idle exactly 60 s kept")
@@ -252,6 +281,28 @@ void tst_FrameMatcher::ignoredUrlSuppressesOneReportPerEntry()
     compare({ { "mediahost/v/clip.flv", clip, "1\r\n", "mp4\r\n" } });
     QVERIFY(ignored->take("mediahost/v/other.flv"));
     QVERIFY(!ignored->take("mediahost/v/other.flv"));
+}
+
+void tst_FrameMatcher::playlistBodiesWithinBudget()
+{
+    ConnectionLimits limits;
+    limits.keptBodyBytes = 100;
+    matcher = std::make_unique<FrameMatcher>(
+        *ignored, [this](SniffReport report) { received.append(report); }, nullptr, limits);
+    const QByteArray small = "#EXTM3U\n" + QByteArray(51, '#') + '\n';
+    const QByteArray large = "#EXTM3U\n" + QByteArray(81, '#') + '\n';
+    const QByteArray type = "Content-Type: application/x-mpegURL\r\nContent-Length: ";
+    TcpFlow first(client, server), second({ client.address, 50001 }, server);
+    feed(first.out(clip));
+    feed(first.in(ok(type + QByteArray::number(small.size()) + "\r\n", small.left(20))));
+    // While the first is kept the second does not fit beside it: it is told without its body.
+    feed(second.out(clip));
+    feed(second.in(ok(type + QByteArray::number(large.size()) + "\r\n", large)));
+    feed(first.in(small.mid(20)));
+    QCOMPARE(matcher->connections().keptBodyBytes(), 0);
+    const QByteArray length = QByteArray::number(large.size()) + "\r\n";
+    compare({ { "mediahost/v/clip.flv", clip, length, "HLS", {} },
+              { "mediahost/v/clip.flv", clip, QByteArray::number(small.size()) + "\r\n", "HLS", small } });
 }
 
 void tst_FrameMatcher::fullTableDropsTheOldest()

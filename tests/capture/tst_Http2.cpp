@@ -9,15 +9,18 @@ namespace {
 
 using Way = HttpParser::Direction;
 
-// Each medium told as "header|target|host|size|type".
+// Each medium told as "header|target|host|size|type", and "|body" for a playlist.
 struct Listener final : HttpListener
 {
     void mediaFound(const HttpMedia &media) override
     {
         told.append(media.requestHeader + '|' + media.target.toByteArray() + '|' + media.host.toByteArray() + '|'
-                    + QByteArray::number(media.size) + '|' + media.mediaType);
+                    + QByteArray::number(media.size) + '|' + media.mediaType
+                    + (media.body.isEmpty() ? QByteArray() : '|' + media.body));
     }
+    BodyBudget *bodyBudget() override { return &budget; }
     QByteArrayList told;
+    BodyBudget budget { 1 << 20 };
 };
 
 int logLines = 0;
@@ -121,6 +124,11 @@ void tst_Http2::mediaFound_data()
                "GET /clip.mp4 HTTP/1.1\r\nHost: media.test\r\nuser-agent: t\r\n\r\n|/clip.mp4|media.test|5000|MP4\r\n",
                "GET /a.flv HTTP/1.1\r\n\r\n|/a.flv||4000|x-flv"
            };
+    QTest::newRow("manifest whose stream trailers end")
+        << preface + frame(Headers, EndHeaders | EndStream, 1, "\x82\x87" + field(4, "/m.mpd"))
+        << frame(Headers, EndHeaders, 1, "\x88" + field(31, "application/dash+xml")) + frame(Data, 0, 1, "<MPD/>")
+            + frame(Headers, EndHeaders | EndStream, 1, {})
+        << QByteArrayList { "GET /m.mpd HTTP/1.1\r\n\r\n|/m.mpd||-1|DASH|<MPD/>" };
 }
 
 void tst_Http2::mediaFound()

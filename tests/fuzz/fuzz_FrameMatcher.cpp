@@ -50,7 +50,12 @@ public:
         touch(media.target);
         touch(media.host);
         touch(media.mediaType);
+        touch(media.body);
     }
+    BodyBudget *bodyBudget() override { return &budget; }
+
+private:
+    BodyBudget budget { 1 << 20 };
 };
 
 void http2(const uint8_t *data, size_t size)

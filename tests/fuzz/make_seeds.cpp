@@ -112,6 +112,22 @@ int main(int argc, char **argv)
         }
         seeds << many;
     }
+    {
+        // Playlists: compressed and chunked by type, and one known by its first line.
+        const QByteArray playlist = "#EXTM3U\n#EXTINF:4,\nv0_000.ts\n#EXT-X-ENDLIST\n";
+        const QByteArray deflated = qCompress(playlist).mid(4);
+        const QByteArray mpd = "<?xml version=\"1.0\"?><MPD></MPD>\n";
+        TcpFlow c(client, server);
+        seeds << char(0)
+                + frames(
+                     { c.out(get),
+                       c.in("HTTP/1.1 200 OK\r\nContent-Type: application/x-mpegURL\r\nContent-Encoding: deflate\r\n"
+                            "Transfer-Encoding: chunked\r\n\r\n"
+                            + QByteArray::number(deflated.size(), 16) + "\r\n" + deflated + "\r\n0\r\n\r\n"),
+                       c.out(get),
+                       c.in("HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(mpd.size()) + "\r\n\r\n"
+                            + mpd) });
+    }
     seeds << tlsSeed(TlsSession::Version::Tls13, "h2") << tlsSeed(TlsSession::Version::Tls12, "http/1.1");
     seeds << char(fuzzHttp2) + fuzzRecord(0, TlsSession::http2Request("media.test", "/clip.mp4"))
             + fuzzRecord(1, TlsSession::http2AnswerHead(1, "video/mp4", 50) + TlsSession::http2Data(1, "FLV", true));

@@ -13,9 +13,11 @@ SniffReportQueue &queue()
 
 } // namespace
 
-void collectReport(QByteArray url, QByteArray requestHeader, QByteArray contentLength, QByteArray mediaType)
+void collectReport(QByteArray url, QByteArray requestHeader, QByteArray contentLength, QByteArray mediaType,
+                   QByteArray body)
 {
-    queue().push({ std::move(url), std::move(requestHeader), std::move(contentLength), std::move(mediaType) });
+    queue().push(
+        { std::move(url), std::move(requestHeader), std::move(contentLength), std::move(mediaType), std::move(body) });
 }
 
 std::optional<SniffReport> waitForReport(const QByteArray &url, int timeoutMs)
