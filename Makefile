@@ -14,13 +14,17 @@ TSAN_BUILD ?= build-capture-tsan
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_WERROR=ON
 
-.PHONY: deps configure build program run test format-check asan asan-build bench fuzz tsan
+.PHONY: deps players configure build program run test format-check asan asan-build bench fuzz tsan
 
 # $(call stage,NAME,COMMAND): runs COMMAND and says how long it took.
 stage = start=$$(date +%s); $(2) && echo "== $(1): $$(($$(date +%s) - start)) s (load $$(cut -d' ' -f1-3 /proc/loadavg))"
 
 deps:
 	@scripts/install-deps.sh
+
+# The players the adaptive-stream tests serve to Chromium.
+players: deps
+	@$(call stage,test players,scripts/test-players.sh)
 
 configure: deps
 	@cmake -S . -B $(BUILD) $(CMAKE_ARGS) >/dev/null
@@ -42,7 +46,7 @@ asan-build: deps
 	@cmake -S . -B $(ASAN_BUILD) $(CMAKE_ARGS) -DCORVANE_SANITIZE=ON >/dev/null
 	@$(call stage,asan build,cmake --build $(ASAN_BUILD) -j $(JOBS))
 
-asan: asan-build
+asan: asan-build players
 	@echo "== every test under AddressSanitizer + UBSan"
 	@$(call stage,asan tests,cd $(ASAN_BUILD) && $(CURDIR)/scripts/with-display.sh ctest --output-on-failure -j $(JOBS))
 

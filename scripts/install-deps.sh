@@ -22,6 +22,11 @@ packages=(
   clang clang-format libclang-rt-14-dev
   python3
 )
+# npm installs the players that the adaptive-stream tests serve to the browser (tests/web). A machine that came with
+# its own Node.js keeps it: Debian's npm package would not install beside it.
+if ! command -v npm >/dev/null 2>&1; then
+  packages+=(nodejs npm)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -39,10 +39,39 @@ void CYouTubeDownloadDlg::beginDownload()
     const QUrl url = QUrl::fromEncoded(downloader->url().toLatin1());
     qDebug() << url;
     qDebug() << url.path() << url.host();
-    fileName = DownloadTexts::shownFileName(url);
-    form->lbFileStatus->setText(QStringLiteral("%1 from %2").arg(fileName, url.host()));
+    showSource(url);
     transferring = true;
     downloader->startDownload();
+}
+
+void CYouTubeDownloadDlg::beginStreamSave(const StreamSave::Job &job)
+{
+    streamSave = new StreamSave(this);
+    connect(streamSave, &StreamSave::progress, this, &CYouTubeDownloadDlg::onStreamProgress);
+    connect(streamSave, &StreamSave::finished, this,
+            [this] { endTransfer(streamSave->isAborted(), 0, streamSave->errorText()); });
+    streamDuration = job.duration;
+    liveSave = job.live;
+    lastPercent = -1;
+    lastSampleBytes = 0;
+    lastSampleTime = timer.elapsed();
+    showSource(QUrl(job.url));
+    form->label_3->setText(QStringLiteral("Saved:"));
+    if (streamDuration <= 0) {
+        form->progressDownload->setRange(0, 0);
+        setWindowTitle(QStringLiteral("Saving %1").arg(fileName));
+    }
+    if (liveSave) {
+        form->pbCancel->setText(QStringLiteral("Stop and keep"));
+    }
+    transferring = true;
+    streamSave->start(job);
+}
+
+void CYouTubeDownloadDlg::showSource(const QUrl &url)
+{
+    fileName = DownloadTexts::shownFileName(url);
+    form->lbFileStatus->setText(QStringLiteral("%1 from %2").arg(fileName, url.host()));
 }
 
 void CYouTubeDownloadDlg::setPercentage(int percent)
@@ -92,34 +121,61 @@ void CYouTubeDownloadDlg::OnProgress(unsigned long long nBytesRead, bool bGotFil
             lastPercent = percent;
         }
     }
-    const qint64 now = timer.elapsed();
-    if (now - lastSampleTime <= 1000) {
+    if (!sampleRate(nBytesRead)) {
         return;
     }
-    setTransferRate(double(nBytesRead - lastSampleBytes) / double(now - lastSampleTime));
-    lastSampleBytes = nBytesRead;
-    lastSampleTime = now;
     if (bGotFileSize && nBytesRead != 0) {
         const unsigned long long remaining = nFileSize > nBytesRead ? nFileSize - nBytesRead : 0;
-        const double secondsLeft = double(now - startTime) / double(nBytesRead) * double(remaining) / 1000.0;
+        const double secondsLeft = double(lastSampleTime - startTime) / double(nBytesRead) * double(remaining) / 1000.0;
         setTimeLeft(static_cast<unsigned int>(secondsLeft), nBytesRead, nFileSize);
     }
 }
 
+void CYouTubeDownloadDlg::onStreamProgress(double secondsDone, qint64 bytesWritten, double speed)
+{
+    if (streamDuration > 0) {
+        const int percent = int(qMin(secondsDone * 100 / streamDuration, 100.0));
+        if (percent != lastPercent) {
+            setPercentage(percent);
+            lastPercent = percent;
+        }
+    }
+    const auto bytes = quint64(qMax<qint64>(bytesWritten, 0));
+    form->lbTimeLeft->setText(DownloadTexts::streamSavedText(secondsDone, streamDuration, bytes, speed));
+    sampleRate(bytes);
+}
+
+bool CYouTubeDownloadDlg::sampleRate(unsigned long long bytes)
+{
+    const qint64 now = timer.elapsed();
+    if (now - lastSampleTime <= 1000) {
+        return false;
+    }
+    setTransferRate(double(qMax(bytes, lastSampleBytes) - lastSampleBytes) / double(now - lastSampleTime));
+    lastSampleBytes = bytes;
+    lastSampleTime = now;
+    return true;
+}
+
 void CYouTubeDownloadDlg::onThreadFinished()
 {
+    endTransfer(downloader->isAborted(), downloader->networkError(), downloader->errorText());
+}
+
+void CYouTubeDownloadDlg::endTransfer(bool aborted, int networkError, const QString &errorText)
+{
     transferring = false;
-    if (downloader->isAborted()) {
+    if (aborted) {
         done(0);
-    } else if (downloader->networkError() != 0) {
+    } else if (networkError != 0) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), QStringLiteral("Server Error"), QMessageBox::Ok,
                         this);
         // What went wrong, in the network layer's words ("Connection refused", "... Not Found").
-        box.setInformativeText(downloader->errorText());
+        box.setInformativeText(errorText);
         box.exec();
         done(0);
-    } else if (!downloader->errorText().isEmpty()) {
-        QMessageBox::critical(this, QStringLiteral("Error"), downloader->errorText());
+    } else if (!errorText.isEmpty()) {
+        QMessageBox::critical(this, QStringLiteral("Error"), errorText);
         done(0);
     } else {
         done(1);
@@ -128,7 +184,16 @@ void CYouTubeDownloadDlg::onThreadFinished()
 
 void CYouTubeDownloadDlg::on_pbCanceled_clicked()
 {
-    downloader->abort();
     form->pbCancel->setEnabled(false);
+    if (streamSave != nullptr && liveSave) {
+        setStatus(QStringLiteral("Stopping, keeping what was saved"));
+        streamSave->stopAndKeep();
+        return;
+    }
+    if (streamSave != nullptr) {
+        streamSave->abort();
+    } else {
+        downloader->abort();
+    }
     setStatus(QStringLiteral("Aborting transfer"));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "StreamSave.h"
+
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QString>
@@ -7,13 +9,14 @@
 #include <memory>
 
 class CYouTubeDownloader;
+class QUrl;
 
 namespace Ui {
 class CHttpDownloadDlg;
 }
 
-// Runs one download as a modal dialog with its progress. exec() returns 1 when the file was saved,
-// 0 when the transfer failed or was cancelled (Cancel, Escape or the title-bar close button).
+// Runs one download or stream save as a modal dialog with its progress. exec() returns 1 when the file was saved
+// (a stopped live save keeps it), 0 when the transfer failed or was cancelled (Cancel, Escape, title-bar close).
 class CYouTubeDownloadDlg final : public QDialog
 {
     Q_OBJECT
@@ -26,6 +29,8 @@ public:
     // Its URL, request header and file name are set by the caller before beginDownload().
     CYouTubeDownloader *worker() const;
     void beginDownload();
+    // Used instead of worker() and beginDownload().
+    void beginStreamSave(const StreamSave::Job &job);
 
 public slots:
     void setPercentage(int percent);
@@ -37,7 +42,11 @@ public slots:
 private:
     void OnProgress(unsigned long long nBytesRead, bool bGotFileSize, unsigned long long nFileSize);
     void onThreadFinished();
+    void onStreamProgress(double secondsDone, qint64 bytesWritten, double speed);
+    void endTransfer(bool aborted, int networkError, const QString &errorText);
     void on_pbCanceled_clicked();
+    void showSource(const QUrl &url);
+    bool sampleRate(unsigned long long bytes);
 
     QString fileName;
     unsigned long long lastSampleBytes = 0;
@@ -45,6 +54,9 @@ private:
     qint64 lastSampleTime = 0;
     qint64 startTime = 0;
     CYouTubeDownloader *downloader;
+    StreamSave *streamSave = nullptr;
+    double streamDuration = -1;
+    bool liveSave = false;
     std::unique_ptr<Ui::CHttpDownloadDlg> form;
     QElapsedTimer timer;
     bool transferring = false;

@@ -2,6 +2,21 @@
 
 #include <QRegularExpression>
 
+namespace {
+
+QString clockText(double seconds)
+{
+    const qint64 whole = qint64(qMax(seconds, 0.0));
+    const QString minutesAndSeconds
+        = QStringLiteral("%1:%2").arg(whole / 60 % 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
+    if (whole < 3600) {
+        return minutesAndSeconds;
+    }
+    return QStringLiteral("%1:%2").arg(whole / 3600).arg(minutesAndSeconds.rightJustified(5, QLatin1Char('0')));
+}
+
+} // namespace
+
 namespace DownloadTexts {
 
 QString sizeText(quint64 bytes)
@@ -32,6 +47,19 @@ QString timeLeftText(quint64 seconds, quint64 bytesRead, quint64 totalBytes)
 {
     const QString copied = QStringLiteral("%1 of %2").arg(sizeText(bytesRead), sizeText(totalBytes));
     return QStringLiteral("%1 (%2 copied)").arg(durationText(seconds), copied);
+}
+
+QString streamSavedText(double secondsDone, double duration, quint64 bytes, double speed)
+{
+    QString text = clockText(secondsDone);
+    if (duration > 0) {
+        text += QStringLiteral(" of ") + clockText(duration);
+    }
+    text += QStringLiteral(" saved, ") + sizeText(bytes);
+    if (speed > 0) {
+        text += QStringLiteral(", %1x").arg(speed, 0, 'f', 1);
+    }
+    return text;
 }
 
 QString rateText(double bytesPerMillisecond)

@@ -21,6 +21,10 @@ QString durationText(quint64 seconds);
 // "1 min 15 sec (1.5 KB of 3.00 MB copied)".
 QString timeLeftText(quint64 seconds, quint64 bytesRead, quint64 totalBytes);
 
+// A stream save's progress: "0:42 of 2:05 saved, 12.30 MB, 3.1x"; the length is left out when unknown (zero or
+// less), the speed when 0. Times past an hour read "1:02:05".
+QString streamSavedText(double secondsDone, double duration, quint64 bytes, double speed);
+
 // The rate given in bytes per millisecond: below 1 as "<rate × 1024> Bytes/Sec", below 10 as
 // "<rate> KB/Sec" with two decimals, otherwise with none.
 QString rateText(double bytesPerMillisecond);

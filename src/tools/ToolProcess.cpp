@@ -17,6 +17,18 @@
 
 namespace {
 
+// The header lines a player or converter is given carry cookies and credentials: the log gets a placeholder.
+QStringList loggable(QStringList arguments)
+{
+    for (qsizetype index = 1; index < arguments.size(); ++index) {
+        if (arguments.at(index - 1) == QLatin1String("-headers")
+            || arguments.at(index - 1) == QLatin1String("-cookies")) {
+            arguments[index] = QStringLiteral("<headers>");
+        }
+    }
+    return arguments;
+}
+
 constexpr qsizetype TailBytes = 8192;
 
 // Every ToolProcess alive, for stopAll(). Touched on the GUI thread only.
@@ -138,7 +150,7 @@ void ToolProcess::start(const QString &program, const QStringList &arguments, co
     });
 
     trace() << "ToolProcess"
-            << "start" << program << arguments;
+            << "start" << program << loggable(arguments);
     if (options.silenceLimit.count() > 0) {
         silence->start(options.silenceLimit);
     }

@@ -2,6 +2,8 @@
 #include "CYouTubeDownloader.h"
 #include "Files.h"
 #include "LocalHttpServer.h"
+#include "MediaProbe.h"
+#include "StreamSamples.h"
 #include "TempHome.h"
 
 #include <QApplication>
@@ -52,6 +54,7 @@ private slots:
     void cancel_data();
     void cancel();
     void progressTexts();
+    void liveSaveStopsAndKeeps();
 
 private:
     std::unique_ptr<CYouTubeDownloadDlg> dialogFor(const QString &path, const QString &target);
@@ -74,6 +77,9 @@ void tst_CYouTubeDownloadDlg::initTestCase()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(body);
     file.close();
+    QVERIFY(makeStream(SampleStream::HlsTs, served.path()));
+    QVERIFY(writeFile(served.filePath("ts/slow.m3u8"),
+                      readFile(served.filePath("ts/stream_1.m3u8")).replace(".ts\n", ".ts?drip=4096\n")));
     server = std::make_unique<LocalHttpServer>(served.path());
 }
 
@@ -190,6 +196,28 @@ void tst_CYouTubeDownloadDlg::progressTexts()
     const QString rate = dialog->findChild<QLabel *>(QStringLiteral("lbTransferRate"))->text();
     QVERIFY2(QRegularExpression(QStringLiteral("^(\\d+ Bytes|\\d+(\\.\\d\\d)? KB)/Sec$")).match(rate).hasMatch(),
              qPrintable(rate));
+}
+
+void tst_CYouTubeDownloadDlg::liveSaveStopsAndKeeps()
+{
+    const StreamSave::Job job { server->url("ts/slow.m3u8"), {}, {}, -1, true, out.filePath("live.mkv") };
+    CYouTubeDownloadDlg dialog(nullptr);
+    dialog.beginStreamSave(job);
+    QCOMPARE(dialog.findChild<QPushButton *>(QStringLiteral("pbCancel"))->text(), QStringLiteral("Stop and keep"));
+    QCOMPARE(dialog.findChild<QProgressBar *>(QStringLiteral("progressDownload"))->maximum(), 0);
+    connect(dialog.findChild<StreamSave *>(), &StreamSave::progress, &dialog, [&dialog](double seconds) {
+        if (seconds > 1) {
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+        }
+    });
+    QCOMPARE(run(dialog), 1);
+
+    const MediaProbe probe = probeMedia(job.fileName);
+    QCOMPARE(probe.streams, QStringList({ "audio", "video" }));
+    QVERIFY2(probe.duration > 1 && probe.duration < streamSeconds - 1, qPrintable(QString::number(probe.duration)));
+    const QString saved = dialog.findChild<QLabel *>(QStringLiteral("lbTimeLeft"))->text();
+    QVERIFY2(saved.contains(QRegularExpression("^0:0\\d saved, \\d+\\.\\d+ (KB|MB)(, \\d+\\.\\dx)?$")),
+             qPrintable(saved));
 }
 
 QTEST_MAIN(tst_CYouTubeDownloadDlg)

@@ -24,10 +24,13 @@ pid %1/nginx.pid;
 error_log %1/error.log;
 events {}
 http {
-  log_format rig '$server_port $status $request';
+  log_format rig '$server_port $status $request $ssl_protocol';
   access_log %1/access.log rig;
   client_body_temp_path %1/body;
-  types { text/html html; video/mp4 mp4; }
+  types {
+    text/html html; video/mp4 mp4; application/javascript js; application/vnd.apple.mpegurl m3u8;
+    application/dash+xml mpd; video/mp2t ts; video/iso.segment m4s; application/octet-stream key;
+  }
   ssl_certificate %1/server.pem;
   ssl_certificate_key %1/server.key;
   root %1/www;
@@ -66,13 +69,6 @@ void removeLeftovers()
     }
 }
 
-qsizetype clipsServed(const QString &accessLog, quint16 port)
-{
-    const QRegularExpression served(QStringLiteral("^%1 20[06] GET /clip\\.mp4 ").arg(port),
-                                    QRegularExpression::MultilineOption);
-    return QString::fromLatin1(readFile(accessLog)).count(served);
-}
-
 } // namespace
 
 TlsRig::TlsRig()
@@ -92,13 +88,15 @@ TlsRig::TlsRig()
     }
     undo = QStringList { "link del %isr", "link del %ibr", "link del %i", "netns del %is", "netns del %ib" };
     // Two subnets on one bridge: this namespace and the server share .0/30, the browser and the server .4/30, so the
-    // browser has no route to this namespace's address.
+    // browser has no route to this namespace's address. No IPv6 link-local addresses: one that arrives while Chromium
+    // runs is a network change to it, and it drops its connections mid-response.
     QStringList setup { "netns add %ib", "link add %i type bridge", "link set %i addrgenmode none",
                         "addr add %n1/30 dev %i", "link set %i promisc on up" };
     for (const char *side : { "s", "b" }) {
         setup << "link add %i%sr type veth peer name eth0 netns %i%s"
               << "link set %i%sr addrgenmode none"
               << "link set %i%sr master %i up"
+              << "netns exec %i%s ip link set eth0 addrgenmode none"
               << "netns exec %i%s ip link set eth0 up"
               << "netns exec %i%s ip link set lo up";
         setup.replaceInStrings(QStringLiteral("%s"), QString::fromLatin1(side));
@@ -116,7 +114,8 @@ TlsRig::TlsRig()
         broken = QStringLiteral("could not make the certificates, the clip, the page or nginx's configuration");
         return;
     }
-    server = start({ "netns", "exec", id + 's', "nginx", "-p", folder.path(), "-c", folder.filePath("nginx.conf"), "-e",
+    server = start("ip",
+                   { "netns", "exec", id + 's', "nginx", "-p", folder.path(), "-c", folder.filePath("nginx.conf"), "-e",
                      folder.filePath("error.log") },
                    QProcessEnvironment::systemEnvironment());
     // nginx writes its pid file once it listens.
@@ -130,6 +129,7 @@ TlsRig::TlsRig()
 TlsRig::~TlsRig()
 {
     stop(browser);
+    stop(live);
     stop(server);
     for (const QString &command : std::as_const(undo)) {
         ip(command);
@@ -138,26 +138,84 @@ TlsRig::~TlsRig()
 
 bool TlsRig::browse(quint16 port, const QString &keyLog)
 {
+    static const QRegularExpression clip(QStringLiteral("^/clip\\.mp4$"));
+    return browse(port, keyLog, QStringLiteral("page.html"), clip, 30000);
+}
+
+bool TlsRig::browse(quint16 port, const QString &keyLog, const QString &page, const QRegularExpression &served,
+                    int timeoutMs)
+{
     stop(browser);
-    const QString accessLog = folder.filePath(QStringLiteral("access.log"));
-    const qsizetype before = clipsServed(accessLog, port);
+    const qsizetype before = servedPaths(port).size();
+    const auto answered = [&] { return !servedPaths(port).mid(before).filter(served).isEmpty(); };
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("SSLKEYLOGFILE"), keyLog);
     // Chromium keeps certificate stores and caches under HOME too.
     environment.insert(QStringLiteral("HOME"), folder.path());
-    browser = start({ "netns", "exec", id + 'b', "chromium", "--headless=new", "--no-sandbox", "--disable-gpu",
+    browser = start("ip",
+                    { "netns", "exec", id + 'b', "chromium", "--headless=new", "--no-sandbox", "--disable-gpu",
                       "--ignore-certificate-errors", "--host-resolver-rules=MAP media.test " + subnet + '5',
                       "--autoplay-policy=no-user-gesture-required", "--disable-quic", "--no-first-run",
                       "--user-data-dir=" + folder.filePath(QStringLiteral("profile%1").arg(++browsers)),
-                      QStringLiteral("https://media.test:%1/page.html").arg(port) },
+                      QStringLiteral("https://media.test:%1/%2").arg(QString::number(port), page) },
                     environment);
-    if (!waitWhileRunning(
-            *browser, [&] { return clipsServed(accessLog, port) > before; }, 30000)) {
-        broken = QStringLiteral("Chromium did not fetch the clip: ")
-            + QString::fromLocal8Bit(readFile(folder.filePath(QStringLiteral("output.log"))).right(2000));
+    if (!waitWhileRunning(*browser, answered, timeoutMs)) {
+        // The pages ask for player-error when their player gives up, so the access log shows why.
+        broken = QStringLiteral("Chromium did not fetch %1 for %2; access log: %3; output: %4")
+                     .arg(served.pattern(), page,
+                          QString::fromLatin1(readFile(folder.filePath(QStringLiteral("access.log"))).right(2000)),
+                          QString::fromLocal8Bit(readFile(folder.filePath(QStringLiteral("output.log"))).right(2000)));
         return false;
     }
     return true;
+}
+
+QStringList TlsRig::servedPaths(quint16 port) const
+{
+    // Lines are "port status method target protocol tls".
+    static const QRegularExpression answer(QStringLiteral("^(\\d+) 20[06] \\S+ (\\S+) "),
+                                           QRegularExpression::MultilineOption);
+    QStringList paths;
+    const QString log = QString::fromLatin1(readFile(folder.filePath(QStringLiteral("access.log"))));
+    for (auto match = answer.globalMatch(log); match.hasNext();) {
+        const QRegularExpressionMatch found = match.next();
+        if (found.captured(1).toUInt() == port) {
+            paths.append(found.captured(2));
+        }
+    }
+    return paths;
+}
+
+QString TlsRig::streamPage(SampleStream stream)
+{
+    if (!playersInstalled && !installPlayers(wwwFolder(), &broken)) {
+        return QString();
+    }
+    playersInstalled = true;
+    if (!made.contains(stream)) {
+        if (stream != SampleStream::HlsLive) {
+            if (!makeStream(stream, wwwFolder())) {
+                broken = QStringLiteral("ffmpeg could not make ") + streamManifest(stream);
+                return QString();
+            }
+        } else {
+            live = start("ffmpeg", liveStreamArguments(wwwFolder()), QProcessEnvironment::systemEnvironment());
+            const QDir www(wwwFolder());
+            if (!waitWhileRunning(
+                    *live,
+                    [&www] {
+                        return www.exists(QStringLiteral("live/stream_0.m3u8"))
+                            && www.exists(QStringLiteral("live/stream_1.m3u8"));
+                    },
+                    20000)) {
+                broken = QStringLiteral("ffmpeg did not start the live stream: ")
+                    + QString::fromLocal8Bit(readFile(folder.filePath(QStringLiteral("output.log"))).right(2000));
+                return QString();
+            }
+        }
+        made.append(stream);
+    }
+    return ::streamPage(stream);
 }
 
 bool TlsRig::ip(QString command) const
@@ -186,7 +244,8 @@ bool TlsRig::build()
                      QString::fromLatin1(nginxConf).arg(folder.path()).toLocal8Bit());
 }
 
-std::unique_ptr<QProcess> TlsRig::start(const QStringList &arguments, const QProcessEnvironment &environment)
+std::unique_ptr<QProcess> TlsRig::start(const QString &program, const QStringList &arguments,
+                                        const QProcessEnvironment &environment)
 {
     auto process = std::make_unique<QProcess>();
     process->setProcessEnvironment(environment);
@@ -194,7 +253,7 @@ std::unique_ptr<QProcess> TlsRig::start(const QStringList &arguments, const QPro
     process->setStandardOutputFile(folder.filePath(QStringLiteral("output.log")), QIODevice::Append);
     // Not even a run killed by its timeout leaves them running.
     process->setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGKILL); });
-    process->start(QStringLiteral("ip"), arguments);
+    process->start(program, arguments);
     return process;
 }
 
