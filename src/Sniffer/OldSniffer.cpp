@@ -15,6 +15,8 @@
 #include "SniffBrowser.h"
 #include "SniffReportQueue.h"
 #include "SnifferKeyLog.h"
+#include "StreamChoice.h"
+#include "StreamSave.h"
 #include "ToolProcess.h"
 #include "Trace.h"
 #include "ui_OldSniffer.h"
@@ -23,6 +25,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QSignalBlocker>
 #include <QTimer>
@@ -65,6 +68,27 @@ QString copyFile(const QString &source, const QString &target, UserFileSave::Rep
         }
     }
     return copy.commit() ? QString() : copy.errorString();
+}
+
+// The variant of a stream to save: asked when there is a choice, the best one offered first. None when the user
+// cancelled.
+std::optional<int> askVariant(QWidget *parent, const AdaptiveStream &stream)
+{
+    const int best = stream.bestVariant();
+    if (stream.variants.size() < 2) {
+        return best;
+    }
+    const QStringList labels = StreamChoice::variantLabels(stream);
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(Program::name);
+    dialog.setLabelText(QObject::tr("Which variant of the stream should be saved?"));
+    dialog.setComboBoxItems(labels);
+    dialog.setComboBoxEditable(false);
+    dialog.setTextValue(labels.at(best));
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return int(labels.indexOf(dialog.textValue()));
 }
 
 QIcon stateIcon(SniffedItem::State state)
@@ -164,8 +188,8 @@ void Sniffer::checkUrlQueue()
     }
     const SniffedList::Outcome outcome
         = sniffedItems.add(QString::fromLatin1(report->url), report->requestHeader, report->contentLength,
-                           report->mediaType, QTime::currentTime());
-    if (outcome == SniffedList::Outcome::Listed) {
+                           report->mediaType, QTime::currentTime(), report->body);
+    if (outcome == SniffedList::Outcome::Listed || outcome == SniffedList::Outcome::Updated) {
         refreshOldSnifferList();
     }
 }
@@ -369,22 +393,38 @@ QString Sniffer::onClickOldSnifferDownload()
         return {};
     }
     const SniffedItem item = sniffedItems.at(index);
-    const QString path = selectSniffedSaveFile(item.extension);
+    // A stream's sound comes with any of its variants: only a picture asks which.
+    const std::optional<int> variant = !item.stream     ? -1
+        : sniffedDownloadKind == SaveTargets::AudioKind ? item.stream->bestVariant()
+                                                        : askVariant(this, *item.stream);
+    const QString path = variant ? selectSniffedSaveFile(item.extension, item.stream.has_value()) : QString();
     if (path.isEmpty()) {
         return {};
     }
 
     CYouTubeDownloadDlg dialog(this);
-    dialog.worker()->setUrl(item.url.trimmed());
-    dialog.worker()->setRequestHeader(item.requestHeader);
-    dialog.worker()->setFileName(path);
-    dialog.worker()->setReplace(chosenReplace);
     ignoreOwnRequest(item.url);
     sniffedItems.setState(item.number, SniffedItem::Saving);
     refreshOldSnifferList();
     oldSniffer->pbDownloadVideo->setEnabled(false);
 
-    dialog.beginDownload();
+    if (item.stream) {
+        StreamSave::Job job;
+        job.url = item.url.trimmed();
+        job.requestHeader = item.requestHeader;
+        job.maps = StreamChoice::converterMaps(*item.stream, *variant);
+        job.duration = item.stream->duration;
+        job.live = item.stream->live;
+        job.fileName = path;
+        job.replace = chosenReplace;
+        dialog.beginStreamSave(job);
+    } else {
+        dialog.worker()->setUrl(item.url.trimmed());
+        dialog.worker()->setRequestHeader(item.requestHeader);
+        dialog.worker()->setFileName(path);
+        dialog.worker()->setReplace(chosenReplace);
+        dialog.beginDownload();
+    }
     const bool saved = dialog.exec() == 1;
     withdrawOwnRequest(item.url);
     sniffedItems.setState(item.number, saved ? SniffedItem::Saved : SniffedItem::NotSaved);
@@ -397,13 +437,17 @@ QString Sniffer::onClickOldSnifferDownload()
     return {};
 }
 
-QString Sniffer::selectSniffedSaveFile(const QString &extension)
+QString Sniffer::selectSniffedSaveFile(const QString &extension, bool wholeStream)
 {
     const bool audio = sniffedDownloadKind == SaveTargets::AudioKind;
+    const bool containers = wholeStream && !audio;
     const QString folder = audio ? settingsPage->pathAudio->text() : settingsPage->pathVideo->text();
     QFileDialog dialog(nullptr, QString(), QString(), QString());
     if (audio) {
         dialog.setNameFilters({ QStringLiteral("mp3") });
+    } else if (containers) {
+        // The converter copies a stream's picture and sound into either without re-encoding.
+        dialog.setNameFilters({ QStringLiteral("MP4 (*.mp4)"), QStringLiteral("MKV (*.mkv)") });
     }
     dialog.setWindowTitle(tr("Save File As..."));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -423,8 +467,9 @@ QString Sniffer::selectSniffedSaveFile(const QString &extension)
         return {};
     }
 
-    const QString path
-        = SniffedList::targetPath(dialog.selectedFiles().constFirst(), extension, dialog.selectedNameFilter());
+    const QString selected = dialog.selectedFiles().constFirst();
+    const QString path = containers ? SniffedList::streamTargetPath(selected, dialog.selectedNameFilter())
+                                    : SniffedList::targetPath(selected, extension, dialog.selectedNameFilter());
     Rk::Options::instance().setLastFolder(snifferKind, dialog.directory().absolutePath());
     // An audio save also writes the ".mp3" beside the stream; neither may replace a file unasked.
     QStringList written { path };

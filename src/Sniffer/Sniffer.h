@@ -224,7 +224,8 @@ private:
     int selectedSniffedIndex() const;
     void ignoreOwnRequest(const QString &url);
     void withdrawOwnRequest(const QString &url);
-    QString selectSniffedSaveFile(const QString &extension);
+    // wholeStream: the item is an HLS or DASH stream, saved as MP4 or MKV.
+    QString selectSniffedSaveFile(const QString &extension, bool wholeStream);
     void pressButtonIcon(QPushButton *button, const QString &resource);
     void retireRecorder();
     // Removes the finished recording's temporary files once it was saved or given up.

@@ -20,11 +20,16 @@ void collectReport(QByteArray url, QByteArray requestHeader, QByteArray contentL
         { std::move(url), std::move(requestHeader), std::move(contentLength), std::move(mediaType), std::move(body) });
 }
 
+std::optional<SniffReport> takeReport()
+{
+    return queue().take();
+}
+
 std::optional<SniffReport> waitForReport(const QByteArray &url, int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
     while (!deadline.hasExpired()) {
-        while (std::optional<SniffReport> report = queue().take()) {
+        while (std::optional<SniffReport> report = takeReport()) {
             if (report->url == url) {
                 return report;
             }

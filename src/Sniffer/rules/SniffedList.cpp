@@ -1,5 +1,7 @@
 #include "SniffedList.h"
 
+#include "DashManifest.h"
+#include "HlsPlaylist.h"
 #include "SaveName.h"
 #include "SaveTargets.h"
 #include "VideoSite.h"
@@ -10,9 +12,82 @@
 #include <QRegularExpression>
 #include <QUrl>
 
-SniffedList::Outcome SniffedList::add(const QString &url, const QByteArray &requestHeader, const QByteArray &lengthText,
-                                      const QByteArray &mediaType, const QTime &now)
+namespace {
+
+bool isPlaylist(const QByteArray &mediaType)
 {
+    return mediaType == "HLS" || mediaType == "DASH";
+}
+
+std::optional<AdaptiveStream> readStream(const QByteArray &mediaType, const QByteArray &body, const QUrl &url)
+{
+    return mediaType == "DASH" ? DashManifest::read(body, url) : HlsPlaylist::read(body, url);
+}
+
+// A playlist that could not be read (kept in part, or in a coding not undone here) still stands for a stream,
+// though nothing more is known of it.
+AdaptiveStream unreadStream(const QByteArray &mediaType, const QUrl &url)
+{
+    AdaptiveStream stream;
+    stream.kind = mediaType == "DASH" ? AdaptiveStream::Kind::Dash : AdaptiveStream::Kind::Hls;
+    stream.url = url;
+    stream.master = stream.kind == AdaptiveStream::Kind::Dash;
+    return stream;
+}
+
+// A variant's media playlist, or a newer copy of a live one, adds its segments and says how long the stream is
+// now and whether it is still live. A live stream refetches its playlists for as long as it plays: what they
+// repeat is kept once, and what passes the readers' bounds is left to the folder rule.
+void absorb(AdaptiveStream &stream, const AdaptiveStream &part)
+{
+    for (const QString &member : part.members) {
+        if (stream.members.size() >= AdaptiveStream::maxMembers) {
+            break;
+        }
+        stream.members.insert(member);
+    }
+    for (const QRegularExpression &pattern : part.memberPatterns) {
+        if (stream.memberPatterns.size() < AdaptiveStream::maxPatterns && !stream.memberPatterns.contains(pattern)) {
+            stream.memberPatterns.append(pattern);
+        }
+    }
+    if (part.duration >= 0) {
+        stream.duration = part.duration;
+    }
+    stream.live = part.live;
+    stream.encrypted = stream.encrypted || part.encrypted;
+    if (!part.master) {
+        return;
+    }
+    stream.master = true;
+    stream.variants = part.variants;
+    stream.audio = part.audio;
+}
+
+QString durationText(double seconds)
+{
+    const auto whole = qint64(seconds + 0.5);
+    const QString minutesSeconds
+        = QStringLiteral("%1:%2").arg(whole / 60 % 60).arg(whole % 60, 2, 10, QLatin1Char('0'));
+    return whole >= 3600
+        ? QStringLiteral("%1:%2").arg(whole / 3600).arg(minutesSeconds.rightJustified(5, QLatin1Char('0')))
+        : minutesSeconds;
+}
+
+} // namespace
+
+SniffedList::Outcome SniffedList::add(const QString &url, const QByteArray &requestHeader, const QByteArray &lengthText,
+                                      const QByteArray &mediaType, const QTime &now, const QByteArray &body)
+{
+    if (isPlaylist(mediaType)) {
+        return addStream(url, requestHeader, mediaType, now, body);
+    }
+    const QUrl address(url);
+    for (const SniffedItem &item : std::as_const(items)) {
+        if (item.stream && item.stream->belongs(address)) {
+            return Outcome::StreamPart;
+        }
+    }
     const std::optional<qint64> size = parseLength(lengthText);
     // The engines report a response without a length only once enough of its body has passed.
     if (size && *size < minimumSize) {
@@ -23,20 +98,49 @@ SniffedList::Outcome SniffedList::add(const QString &url, const QByteArray &requ
             return Outcome::Duplicate;
         }
     }
-    SniffedItem item;
+    SniffedItem &item = append(url, requestHeader, now);
+    item.size = size;
+    item.type = cleanType(mediaType);
+    item.extension = extensionFor(mediaType);
+    return Outcome::Listed;
+}
+
+SniffedList::Outcome SniffedList::addStream(const QString &url, const QByteArray &requestHeader,
+                                            const QByteArray &mediaType, const QTime &now, const QByteArray &body)
+{
+    const QUrl address(url);
+    std::optional<AdaptiveStream> read = readStream(mediaType, body, address);
+    for (SniffedItem &item : items) {
+        if (item.stream && (item.url == url || item.stream->belongs(address))) {
+            if (read) {
+                absorb(*item.stream, *read);
+                item.type = streamType(*item.stream);
+            }
+            return Outcome::Updated;
+        }
+    }
+    AdaptiveStream stream = read ? std::move(*read) : unreadStream(mediaType, address);
+    // Pieces listed before their playlist came (the page was opened earlier) go into the stream's row.
+    items.removeIf([&stream](const SniffedItem &item) { return !item.stream && stream.belongs(QUrl(item.url)); });
+    SniffedItem &item = append(url, requestHeader, now);
+    item.type = streamType(stream);
+    item.extension = QStringLiteral("mp4");
+    item.stream = std::move(stream);
+    return Outcome::Listed;
+}
+
+SniffedItem &SniffedList::append(const QString &url, const QByteArray &requestHeader, const QTime &now)
+{
+    if (items.size() >= capacity) {
+        items.removeFirst();
+    }
+    SniffedItem &item = items.emplace_back();
     item.number = ++sequence;
     item.time = now.toString(QStringLiteral("hh:mm:ss"));
     item.url = url;
     item.requestHeader = requestHeader;
-    item.size = size;
-    item.type = cleanType(mediaType);
-    item.extension = extensionFor(mediaType);
     item.fromVideoSite = isFromVideoSite(url);
-    items.append(item);
-    if (items.size() > capacity) {
-        items.removeFirst();
-    }
-    return Outcome::Listed;
+    return item;
 }
 
 void SniffedList::remove(int index)
@@ -139,16 +243,32 @@ QString SniffedList::extensionFor(const QByteArray &mediaType)
     return subtype.isEmpty() ? QStringLiteral("bin") : subtype;
 }
 
+QString SniffedList::streamType(const AdaptiveStream &stream)
+{
+    QString type = stream.kind == AdaptiveStream::Kind::Dash ? QStringLiteral("DASH") : QStringLiteral("HLS");
+    const int best = stream.bestVariant();
+    if (best >= 0 && stream.variants.at(best).height > 0) {
+        const StreamVariant &variant = stream.variants.at(best);
+        type += QStringLiteral(" %1x%2").arg(variant.width).arg(variant.height);
+    }
+    return type;
+}
+
 QString SniffedList::rowText(const SniffedItem &item)
 {
-    const QString size = item.size ? QStringLiteral("%1 MB").arg(static_cast<double>(*item.size) / 1048576.0, 0, 'f', 2)
-                                   : QStringLiteral("?");
+    QString size = item.size ? QStringLiteral("%1 MB").arg(static_cast<double>(*item.size) / 1048576.0, 0, 'f', 2)
+                             : QStringLiteral("?");
+    if (item.stream && item.stream->live) {
+        size = QStringLiteral("live");
+    } else if (item.stream && item.stream->duration >= 0) {
+        size = durationText(item.stream->duration);
+    }
     QUrl address(item.url);
     // A proxy request may carry a password; the row has no need for it.
     address.setUserInfo(QString());
     // The file name first: it tells segments of one host apart, and a narrow list cuts the end off.
     QString text = QStringLiteral("%1. %2").arg(item.number).arg(item.time).leftJustified(22)
-        + item.type.leftJustified(14) + size.leftJustified(12);
+        + (item.type + QLatin1Char(' ')).leftJustified(14) + size.leftJustified(12);
     const QString fileName = address.fileName();
     if (!fileName.isEmpty()) {
         text += fileName + QStringLiteral("  ");
@@ -186,6 +306,14 @@ QString SniffedList::targetPath(const QString &selectedFile, const QString &exte
         path += QLatin1Char('.') + filterExtension;
     }
     return path;
+}
+
+QString SniffedList::streamTargetPath(const QString &selectedFile, const QString &selectedFilter)
+{
+    const QString typed = QFileInfo(selectedFile).suffix().toLower();
+    const QString chosen = SaveTargets::extensionFromFilter(selectedFilter);
+    const bool known = typed == QLatin1String("mp4") || typed == QLatin1String("mkv");
+    return targetPath(selectedFile, known ? typed : chosen.isEmpty() ? QStringLiteral("mp4") : chosen, QString());
 }
 
 QString SniffedList::audioCompanion(const QString &savedPath)

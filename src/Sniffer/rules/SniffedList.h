@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AdaptiveStream.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -24,6 +26,8 @@ struct SniffedItem
     QString extension;
     bool fromVideoSite = false;
     State state = NotSaved;
+    // A row for a whole HLS or DASH stream: what its playlists say. None for a single file.
+    std::optional<AdaptiveStream> stream;
 };
 
 // The sniffer page's list without widgets: which reports are listed, in what order, with what text, and
@@ -35,10 +39,13 @@ public:
     // Smaller streams are page furniture (thumbnails, tiny clips), not media worth keeping.
     static constexpr qint64 minimumSize = 100000;
 
-    enum class Outcome { Listed, TooSmall, Duplicate };
+    // StreamPart: a segment or playlist of a listed stream, which is not listed itself. Updated: a listed stream
+    // learnt more of itself (its duration, or that it is live).
+    enum class Outcome { Listed, TooSmall, Duplicate, StreamPart, Updated };
 
+    // mediaType "HLS" or "DASH" reports a playlist or manifest, with its body.
     Outcome add(const QString &url, const QByteArray &requestHeader, const QByteArray &lengthText,
-                const QByteArray &mediaType, const QTime &now);
+                const QByteArray &mediaType, const QTime &now, const QByteArray &body = {});
     void remove(int index);
     // By number, not index: the list may change while an item is being saved.
     void setState(int number, SniffedItem::State state);
@@ -61,8 +68,11 @@ public:
     // The usual file extension of a reported media type, a full "video/mp2t" or the bare subtype the
     // engines give for "video/"; case and parameters do not matter.
     static QString extensionFor(const QByteArray &mediaType);
-    // Number, time, type, size ("?" when unknown), then the file name and host that tell rows apart.
+    // Number, time, type, size ("?" when unknown; a stream's duration or "live"), then the file name and host
+    // that tell rows apart.
     static QString rowText(const SniffedItem &item);
+    // "HLS 1280x720": the kind and the best variant's picture size, when the playlist names one.
+    static QString streamType(const AdaptiveStream &stream);
     static bool isFromVideoSite(const QString &url);
     // An item's address in the form the capture engines report it (no "http://"; "https://" kept), for their
     // ignore lists.
@@ -72,10 +82,17 @@ public:
     // suffix is glued to the name), the name keeps all a file system can hold, and the extension of a
     // selected "Name (*.ext)" filter is added once. Forward slashes.
     static QString targetPath(const QString &selectedFile, const QString &extension, const QString &selectedFilter);
+    // The file a save dialog's answer stands for when a whole stream is saved: MP4 or MKV, as the typed suffix
+    // says, else as the selected filter does.
+    static QString streamTargetPath(const QString &selectedFile, const QString &selectedFilter);
     // The ".mp3" an audio save writes beside the saved stream.
     static QString audioCompanion(const QString &savedPath);
 
 private:
+    Outcome addStream(const QString &url, const QByteArray &requestHeader, const QByteArray &mediaType,
+                      const QTime &now, const QByteArray &body);
+    SniffedItem &append(const QString &url, const QByteArray &requestHeader, const QTime &now);
+
     QList<SniffedItem> items;
     int sequence = 0;
 };

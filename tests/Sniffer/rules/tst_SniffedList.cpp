@@ -30,6 +30,7 @@ private slots:
     void ignoredInTheReportedForm();
     void savedNames_data();
     void savedNames();
+    void streamsAreOneRow();
 };
 
 void tst_SniffedList::sizeDecidesWhatIsListed_data()
@@ -176,3 +177,39 @@ void tst_SniffedList::savedNames()
 
 QTEST_GUILESS_MAIN(tst_SniffedList)
 #include "tst_SniffedList.moc"
+
+void tst_SniffedList::streamsAreOneRow()
+{
+    using Outcome = SniffedList::Outcome;
+    SniffedList list;
+    // A segment seen before its playlist (the page was playing already) goes into the stream's row.
+    QCOMPARE(list.add(QStringLiteral("https://cdn.test/hls/v1/seg_000.ts"), {}, length(400000), "mp2t\r\n", noon),
+             Outcome::Listed);
+    const QByteArray master = "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=800000,RESOLUTION=640x360\nv0/index.m3u8\n"
+                              "#EXT-X-STREAM-INF:BANDWIDTH=2500000,RESOLUTION=1280x720\nv1/index.m3u8\n";
+    QCOMPARE(list.add(QStringLiteral("https://cdn.test/hls/master.m3u8"), {}, "?", "HLS", noon, master),
+             Outcome::Listed);
+    QCOMPARE(list.count(), 1);
+    QCOMPARE(list.at(0).stream->variants.size(), 2);
+    QVERIFY(list.rowTexts().value(0).startsWith(QStringLiteral("2. 12:00:05           HLS 1280x720  ?")));
+    // Its variant playlist tells the length and names segments elsewhere; they and the playlist are not rows.
+    const QByteArray media = "#EXTM3U\n#EXTINF:4.0,\nhttps://media.test/s/a.ts\n#EXTINF:4.04,\n"
+                             "https://media.test/s/b.ts\n#EXT-X-ENDLIST\n";
+    QCOMPARE(list.add(QStringLiteral("https://cdn.test/hls/v1/index.m3u8"), {}, "?", "HLS", noon, media),
+             Outcome::Updated);
+    QCOMPARE(list.add(QStringLiteral("https://media.test/s/b.ts"), {}, length(400000), "mp2t\r\n", noon),
+             Outcome::StreamPart);
+    QVERIFY(list.rowTexts().value(0).contains(QStringLiteral("0:08        master.m3u8  cdn.test")));
+    // An unrelated file on the same host is still a row.
+    QCOMPARE(list.add(QStringLiteral("https://cdn.test/clip.mp4"), {}, length(400000), "mp4\r\n", noon),
+             Outcome::Listed);
+    // A live media playlist without a master, even one that cannot be read, is a stream of its own.
+    QCOMPARE(
+        list.add(QStringLiteral("https://live.test/a/live.m3u8"), {}, "?", "HLS", noon, "#EXTM3U\n#EXTINF:2,\nn1.ts\n"),
+        Outcome::Listed);
+    QVERIFY(list.rowTexts().value(0).contains(QStringLiteral("HLS           live        live.m3u8")));
+    QCOMPARE(list.add(QStringLiteral("https://live.test/b.mpd"), {}, "?", "DASH", noon, "\x1f\x8b garbled"),
+             Outcome::Listed);
+    QCOMPARE(list.at(list.count() - 1).type, QStringLiteral("DASH"));
+    QCOMPARE(list.at(list.count() - 1).extension, QStringLiteral("mp4"));
+}
