@@ -64,6 +64,7 @@ void CYouTubeDownloadDlg::beginStreamSave(const StreamSave::Job &job)
     if (liveSave) {
         form->pbCancel->setText(QStringLiteral("Stop and keep"));
     }
+    setStatus(QStringLiteral("Saving the stream"));
     transferring = true;
     streamSave->start(job);
 }
