@@ -4,8 +4,9 @@
 
 #include <algorithm>
 
-SniffReportQueue::SniffReportQueue(qsizetype capacity)
+SniffReportQueue::SniffReportQueue(qsizetype capacity, qsizetype bodyCapacity)
     : limit(std::max<qsizetype>(capacity, 1))
+    , bodyLimit(bodyCapacity)
 { }
 
 void SniffReportQueue::push(SniffReport report)
@@ -13,14 +14,16 @@ void SniffReportQueue::push(SniffReport report)
     bool dropped = false;
     {
         const std::lock_guard lock(mutex);
-        if (qsizetype(reports.size()) >= limit) {
+        bodyBytes += report.body.size();
+        reports.push_back(std::move(report));
+        while (qsizetype(reports.size()) > limit || (bodyBytes > bodyLimit && reports.size() > 1)) {
+            bodyBytes -= reports.front().body.size();
             reports.pop_front();
             dropped = true;
         }
-        reports.push_back(std::move(report));
     }
     if (dropped) {
-        trace() << "SniffReportQueue::push : report queue full, dropped the oldest report";
+        trace() << "SniffReportQueue::push : report queue full, dropped the oldest reports";
     }
 }
 
@@ -32,6 +35,7 @@ std::optional<SniffReport> SniffReportQueue::take()
     }
     SniffReport oldest = std::move(reports.front());
     reports.pop_front();
+    bodyBytes -= oldest.body.size();
     return oldest;
 }
 

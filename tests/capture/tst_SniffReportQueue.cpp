@@ -13,6 +13,7 @@ class tst_SniffReportQueue final : public QObject
 private slots:
     void boundedOldestFirst_data();
     void boundedOldestFirst();
+    void playlistBytesBounded();
     void producersAndOneConsumer_data();
     void producersAndOneConsumer();
 };
@@ -47,6 +48,19 @@ void tst_SniffReportQueue::boundedOldestFirst()
     }
     QVERIFY(!queue.take());
     QCOMPARE(queue.size(), 0);
+}
+
+void tst_SniffReportQueue::playlistBytesBounded()
+{
+    SniffReportQueue queue(10, 100);
+    for (const char *url : { "a", "b", "c" }) {
+        queue.push({ url, {}, "?", "HLS", QByteArray(40, 'p') });
+    }
+    // The newest is kept even alone over the limit.
+    QCOMPARE(queue.take()->url, QByteArray("b"));
+    queue.push({ "d", {}, "?", "HLS", QByteArray(150, 'p') });
+    QCOMPARE(queue.size(), 1);
+    QCOMPARE(queue.take()->url, QByteArray("d"));
 }
 
 void tst_SniffReportQueue::producersAndOneConsumer_data()

@@ -47,17 +47,11 @@ QStringList encoding(bool live, int soundCopies)
 // HLS output into folder: a master playlist over one playlist per rendition.
 QStringList hls(const QDir &folder, const QString &segmentExtension)
 {
-    return { "-f",
-             "hls",
-             "-hls_time",
-             QString::number(segmentSeconds),
-             "-master_pl_name",
-             "master.m3u8",
-             "-var_stream_map",
-             "v:0,a:0 v:1,a:1",
-             "-hls_segment_filename",
-             folder.filePath("stream_%v_%d." + segmentExtension),
-             folder.filePath(QStringLiteral("stream_%v.m3u8")) };
+    return QStringLiteral("-f hls -hls_time %1 -master_pl_name master.m3u8 -var_stream_map")
+               .arg(segmentSeconds)
+               .split(QLatin1Char(' '))
+        + QStringList { "v:0,a:0 v:1,a:1", "-hls_segment_filename", folder.filePath("stream_%v_%d." + segmentExtension),
+                        folder.filePath(QStringLiteral("stream_%v.m3u8")) };
 }
 
 } // namespace

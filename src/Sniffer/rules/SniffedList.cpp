@@ -273,7 +273,12 @@ QString SniffedList::rowText(const SniffedItem &item)
     if (!fileName.isEmpty()) {
         text += fileName + QStringLiteral("  ");
     }
-    return text + address.authority();
+    // A stream's playlist often comes from a CDN: the page that played it says more.
+    static const QRegularExpression referrer(QStringLiteral("^referer:[ \\t]*(\\S+)"),
+                                             QRegularExpression::CaseInsensitiveOption
+                                                 | QRegularExpression::MultilineOption);
+    const QUrl page(item.stream ? referrer.match(QString::fromLatin1(item.requestHeader)).captured(1) : QString());
+    return text + (page.host().isEmpty() ? address.authority() : page.host());
 }
 
 bool SniffedList::isFromVideoSite(const QString &url)

@@ -69,7 +69,7 @@ public:
     // engines give for "video/"; case and parameters do not matter.
     static QString extensionFor(const QByteArray &mediaType);
     // Number, time, type, size ("?" when unknown; a stream's duration or "live"), then the file name and host
-    // that tell rows apart.
+    // that tell rows apart (for a stream, the host of the page that played it, when its request names it).
     static QString rowText(const SniffedItem &item);
     // "HLS 1280x720": the kind and the best variant's picture size, when the playlist names one.
     static QString streamType(const AdaptiveStream &stream);

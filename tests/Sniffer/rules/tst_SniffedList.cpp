@@ -187,7 +187,9 @@ void tst_SniffedList::streamsAreOneRow()
              Outcome::Listed);
     const QByteArray master = "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=800000,RESOLUTION=640x360\nv0/index.m3u8\n"
                               "#EXT-X-STREAM-INF:BANDWIDTH=2500000,RESOLUTION=1280x720\nv1/index.m3u8\n";
-    QCOMPARE(list.add(QStringLiteral("https://cdn.test/hls/master.m3u8"), {}, "?", "HLS", noon, master),
+    QCOMPARE(list.add(QStringLiteral("https://cdn.test/hls/master.m3u8"),
+                      "GET /hls/master.m3u8 HTTP/1.1\r\nReferer: https://www.page.test/watch?v=1\r\n\r\n", "?", "HLS",
+                      noon, master),
              Outcome::Listed);
     QCOMPARE(list.count(), 1);
     QCOMPARE(list.at(0).stream->variants.size(), 2);
@@ -199,7 +201,7 @@ void tst_SniffedList::streamsAreOneRow()
              Outcome::Updated);
     QCOMPARE(list.add(QStringLiteral("https://media.test/s/b.ts"), {}, length(400000), "mp2t\r\n", noon),
              Outcome::StreamPart);
-    QVERIFY(list.rowTexts().value(0).contains(QStringLiteral("0:08        master.m3u8  cdn.test")));
+    QVERIFY(list.rowTexts().value(0).contains(QStringLiteral("0:08        master.m3u8  www.page.test")));
     // An unrelated file on the same host is still a row.
     QCOMPARE(list.add(QStringLiteral("https://cdn.test/clip.mp4"), {}, length(400000), "mp4\r\n", noon),
              Outcome::Listed);
