@@ -56,20 +56,20 @@ bool MediaRules::start(bool get, qint64 status, qint64 bodyLength, QByteArrayVie
     }
     watched = true;
     bodies = budget;
-    encoding = trimmed(contentEncoding).toByteArray();
     total = status == 206 && !contentRange.isEmpty() ? rangeTotal(contentRange) : bodyLength;
     const QByteArrayView bare = bareType(contentType);
     if (std::any_of(std::begin(hlsTypes), std::end(hlsTypes),
                     [bare](std::string_view name) { return equalsNoCase(bare, name); })) {
-        keepPlaylist("HLS");
+        keepPlaylist("HLS", contentEncoding);
         return false;
     }
     if (equalsNoCase(bare, dashType)) {
-        keepPlaylist("DASH");
+        keepPlaylist("DASH", contentEncoding);
         return false;
     }
     if (!startsWithNoCase(contentType, "video/")) {
         wantSignature = true;
+        const QByteArrayView encoding = trimmed(contentEncoding);
         textual = (encoding.isEmpty() || equalsNoCase(encoding, "identity"))
             && (bare.isEmpty()
                 || std::any_of(std::begin(vagueTypes), std::end(vagueTypes),
@@ -123,10 +123,10 @@ bool MediaRules::end()
     if (!watched || !isPlaylist) {
         return false;
     }
-    wholeBody = playlist.finish();
-    if (maybeManifest && !QByteArrayView(wholeBody).first(std::min(wholeBody.size(), rootWithin)).contains("<MPD")) {
+    const QByteArrayView kept = playlist.bytes();
+    if (maybeManifest && !kept.first(std::min(kept.size(), rootWithin)).contains("<MPD")) {
         watched = false;
-        wholeBody.clear();
+        playlist = KeptBody();
         return false;
     }
     return true;
@@ -154,7 +154,8 @@ MediaRules::Signature MediaRules::judgeSignature()
         if (hls == 1 || xml == 1) {
             wantSignature = false;
             maybeManifest = xml == 1;
-            keepPlaylist(hls == 1 ? "HLS" : "DASH");
+            // Only bodies sent as they are get here.
+            keepPlaylist(hls == 1 ? "HLS" : "DASH", {});
             return Signature::Playlist;
         }
         mayStill = mayStill || hls == 0 || xml == 0;
@@ -166,11 +167,11 @@ MediaRules::Signature MediaRules::judgeSignature()
     return Signature::Nothing;
 }
 
-void MediaRules::keepPlaylist(const char *kind)
+void MediaRules::keepPlaylist(const char *kind, QByteArrayView contentEncoding)
 {
     isPlaylist = true;
     type = kind;
     if (bodies) {
-        playlist = KeptBody(*bodies, encoding, kind);
+        playlist = KeptBody(*bodies, trimmed(contentEncoding), kind);
     }
 }

@@ -5,8 +5,6 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
-#include <utility>
-
 // Follows one answer's body, whatever the HTTP version, to decide whether it carries media: a "video/" type, or
 // a body that starts with an FLV or ID3 signature. Only 2xx answers to GET with a body may; a partial answer's
 // size is the total its Content-Range gives. An answer whose size is unknown is due once
@@ -40,7 +38,7 @@ public:
     qint64 size() const { return total; }
     const QByteArray &mediaType() const { return type; }
     // A playlist's decoded body, once end() said it is due; empty when it could not be kept.
-    QByteArray takeBody() { return std::exchange(wholeBody, {}); }
+    QByteArray takeBody() { return playlist.finish(); }
 
 private:
     enum class Signature : quint8 { TooShort, Media, Playlist, Nothing };
@@ -48,7 +46,7 @@ private:
     // What the first bytes of a body of another type say.
     Signature judgeSignature();
     // kind: "HLS" or "DASH".
-    void keepPlaylist(const char *kind);
+    void keepPlaylist(const char *kind, QByteArrayView contentEncoding);
 
     bool watched = false;
     bool wantSignature = false;
@@ -62,8 +60,6 @@ private:
     qint64 total = -1;
     qint64 bodySeen = 0;
     QByteArray type;
-    QByteArray encoding;
     BodyBudget *bodies = nullptr;
     KeptBody playlist;
-    QByteArray wholeBody;
 };
