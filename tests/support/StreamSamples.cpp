@@ -64,8 +64,7 @@ QString streamManifest(SampleStream stream)
 
 QString streamPage(SampleStream stream)
 {
-    return (stream == SampleStream::Dash ? QStringLiteral("dash.html?src=") : QStringLiteral("hls.html?src="))
-        + streamManifest(stream);
+    return QStringLiteral("player.html?src=") + streamManifest(stream);
 }
 
 bool installPlayers(const QString &www, QString *error)
@@ -73,7 +72,7 @@ bool installPlayers(const QString &www, QString *error)
     const QDir web(QStringLiteral(CORVANE_SOURCE_DIR "/tests/web"));
     const QDir served(www);
     for (const QString &file : { QStringLiteral("players/hls.min.js"), QStringLiteral("players/dash.all.min.js"),
-                                 QStringLiteral("hls.html"), QStringLiteral("dash.html") }) {
+                                 QStringLiteral("player.html") }) {
         const QString target = served.filePath(QFileInfo(file).fileName());
         if (!QFileInfo::exists(target) && !QFile::copy(web.filePath(file), target)) {
             *error = web.filePath(file) + QStringLiteral(" is missing (scripts/test-players.sh fetches the players)");

@@ -43,7 +43,7 @@ public:
     // The folder the server serves.
     QString wwwFolder() const { return folder.filePath(QStringLiteral("www")); }
 
-    // The page that plays the stream, relative to wwwFolder(), e.g. "hls.html?src=ts/master.m3u8". The first call
+    // The page that plays the stream, relative to wwwFolder(), e.g. "player.html?src=ts/master.m3u8". The first call
     // for a stream makes it; for HlsLive it starts ffmpeg, which writes on until the rig's end, and returns once the
     // playlists exist. Empty when that failed (see failure()).
     QString streamPage(SampleStream stream);
