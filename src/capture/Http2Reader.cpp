@@ -240,7 +240,9 @@ void Http2Reader::settings(HttpParser::Direction direction)
         if (!other.pendingTableSizes.empty()) {
             const qint64 size = other.pendingTableSizes.front();
             other.pendingTableSizes.pop_front();
-            if (size >= 0 && nghttp2_hd_inflate_change_table_size(side.inflater.get(), size_t(size)) != 0) {
+            if (size >= 0
+                && nghttp2_hd_inflate_change_table_size(side.inflater.get(), size_t(std::min(size, tableSizeLimit)))
+                    != 0) {
                 abandon("the HPACK table size could not be changed");
             }
         }
@@ -268,6 +270,7 @@ bool Http2Reader::inflate(Side &side, Fields &fields)
 {
     const auto *in = reinterpret_cast<const uint8_t *>(side.block.constData());
     size_t left = size_t(side.block.size());
+    qsizetype listSize = 0;
     while (true) {
         nghttp2_nv field {};
         int flags = 0;
@@ -279,6 +282,11 @@ bool Http2Reader::inflate(Side &side, Fields &fields)
         in += used;
         left -= size_t(used);
         if (flags & NGHTTP2_HD_INFLATE_EMIT) {
+            listSize += qsizetype(field.namelen + field.valuelen) + 32;
+            if (listSize > headerListLimit) {
+                abandon("a header block decodes to more than its limit");
+                return false;
+            }
             fields.append({ QByteArray(reinterpret_cast<const char *>(field.name), qsizetype(field.namelen)),
                             QByteArray(reinterpret_cast<const char *>(field.value), qsizetype(field.valuelen)) });
         }

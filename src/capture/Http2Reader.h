@@ -21,6 +21,11 @@ class Http2Reader
 {
 public:
     static constexpr qsizetype headerBlockLimit = 256 * 1024;
+    // What a header block may decode to, counted as HTTP/2 counts a header list (name, value and 32 bytes per field):
+    // a few bytes referring again and again to one large table entry would otherwise decode to gigabytes.
+    static constexpr qsizetype headerListLimit = 256 * 1024;
+    // The largest HPACK table a peer may ask for; browsers allow no more.
+    static constexpr qsizetype tableSizeLimit = 64 * 1024;
     static constexpr qsizetype streamLimit = 1000;
     // Table size changes that may be awaiting the peer's acknowledgement.
     static constexpr qsizetype pendingSettingsLimit = 16;

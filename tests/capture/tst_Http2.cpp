@@ -153,6 +153,9 @@ void tst_Http2::malformedInputAbandons_data()
     QTest::newRow("preface") << "PRI * HTTP/1.1\r\n\r\nSM\r\n\r\n" + get << videoAnswer(1);
     QTest::newRow("hpack index") << preface + frame(Headers, EndHeaders, 1, "\x82\xbf") << videoAnswer(1);
     QTest::newRow("block too large") << preface + QByteArray("\x04\x00\x01\x01\x00\x00\x00\x00\x01", 9) << QByteArray();
+    // One 4 KB table entry referred to 80 times: 4 KB on the wire, over 300 KB decoded.
+    const QByteArray repeated = QByteArray("\x40\x01x\x7f\xa1\x1e", 6) + QByteArray(4000, 'v') + QByteArray(80, '\xbe');
+    QTest::newRow("block decoding past its limit") << preface + frame(Headers, EndHeaders, 1, repeated) << QByteArray();
     QTest::newRow("continuation missing") << preface + frame(Headers, 0, 1, "\x82") + get << videoAnswer(1);
     QTest::newRow("padding too long") << preface + get
                                       << frame(Headers, EndHeaders, 1, "\x88") + frame(Data, Padded, 1, "\5FLV");

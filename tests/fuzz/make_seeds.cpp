@@ -131,6 +131,17 @@ int main(int argc, char **argv)
     seeds << tlsSeed(TlsSession::Version::Tls13, "h2") << tlsSeed(TlsSession::Version::Tls12, "http/1.1");
     seeds << char(fuzzHttp2) + fuzzRecord(0, TlsSession::http2Request("media.test", "/clip.mp4"))
             + fuzzRecord(1, TlsSession::http2AnswerHead(1, "video/mp4", 50) + TlsSession::http2Data(1, "FLV", true));
+    const QByteArray playlist = "#EXTM3U\n#EXTINF:4,\nv0_000.ts\n";
+    seeds << char(fuzzHttp2) + fuzzRecord(0, TlsSession::http2Request("media.test", "/a.m3u8"))
+            + fuzzRecord(1,
+                         TlsSession::http2AnswerHead(1, "application/vnd.apple.mpegurl", playlist.size())
+                             + TlsSession::http2Data(1, playlist, true));
+    // A header block that refers to one large table entry again and again.
+    const QByteArray repeated = QByteArray("\x40\x01x\x7f\xa1\x1e", 6) + QByteArray(4000, 'v') + QByteArray(80, '\xbe');
+    const QByteArray head = QByteArray(1, '\0') + char(repeated.size() >> 8) + char(repeated.size() & 0xff)
+        + QByteArray("\x01\x04\x00\x00\x00\x01", 6);
+    seeds << char(fuzzHttp2) + fuzzRecord(0, TlsSession::http2Request("media.test", "/a"))
+            + fuzzRecord(1, head + repeated);
     for (qsizetype i = 0; i < seeds.size(); ++i) {
         QFile file(QStringLiteral("%1/start-%2").arg(QString::fromLocal8Bit(argv[1])).arg(i));
         if (!file.open(QIODevice::WriteOnly) || file.write(seeds[i]) != seeds[i].size()) {
