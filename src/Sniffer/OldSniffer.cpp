@@ -22,6 +22,7 @@
 #include "ui_OldSniffer.h"
 #include "ui_Settings.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -278,7 +279,8 @@ void Sniffer::onClickSniffBrowser()
         return;
     }
     const QString profile = SniffBrowser::profileFolder(choice->browser, dataFolder);
-    QString problem = SniffBrowser::prepareProfile(choice->browser, profile);
+    QString problem = Platform::runsAsRoot() ? SniffBrowser::asRootProblem(QCoreApplication::applicationFilePath())
+                                             : SniffBrowser::prepareProfile(choice->browser, profile);
     // Made here, owner-only, before the browser would make it with the usual permissions.
     if (problem.isEmpty() && !keyLog->create()) {
         problem = tr("the key log %1 cannot be written").arg(QDir::toNativeSeparators(keyLog->path()));
@@ -313,8 +315,7 @@ void Sniffer::onClickSniffBrowser()
     ToolProcess::Options running;
     running.output = ToolProcess::Output::Discard;
     running.environment.insert(QStringLiteral("SSLKEYLOGFILE"), keyLog->path());
-    browser->start(choice->program,
-                   SniffBrowser::arguments(choice->browser, profile, Platform::runsAsRoot(), profileInUse), running);
+    browser->start(choice->program, SniffBrowser::arguments(choice->browser, profile, profileInUse), running);
 }
 
 const std::vector<std::unique_ptr<CVideoSniffer>> &Sniffer::captureEngines() const

@@ -47,7 +47,7 @@ QString profileFolder(Platform::Browser browser, const QString &dataFolder)
         QDir(QDir(dataFolder).filePath(QStringLiteral("browser"))).filePath(names.value(browser)));
 }
 
-QStringList arguments(Platform::Browser browser, const QString &profileFolder, bool asRoot, bool running)
+QStringList arguments(Platform::Browser browser, const QString &profileFolder, bool running)
 {
     // A profile of its own, so that a browser the user already runs does not take the request over
     // and start without the key log.
@@ -58,13 +58,16 @@ QStringList arguments(Platform::Browser browser, const QString &profileFolder, b
         }
         return list;
     }
-    QStringList list { QStringLiteral("--user-data-dir=") + profileFolder, QStringLiteral("--disable-quic"),
-                       QStringLiteral("--no-first-run"), QStringLiteral("--no-default-browser-check") };
-    // Chromium refuses to start as root with its sandbox on.
-    if (asRoot) {
-        list << QStringLiteral("--no-sandbox");
-    }
-    return list;
+    return { QStringLiteral("--user-data-dir=") + profileFolder, QStringLiteral("--disable-quic"),
+             QStringLiteral("--no-first-run"), QStringLiteral("--no-default-browser-check") };
+}
+
+QString asRootProblem(const QString &program)
+{
+    return QStringLiteral("Corvane 2 runs as root, and a browser started from it would have to run without its "
+                          "sandbox, open to every site it shows. Start Corvane 2 as your own user; to let it capture "
+                          "then, give it the right once: sudo setcap cap_net_raw+eip %1")
+        .arg(QDir::toNativeSeparators(program));
 }
 
 QString prepareProfile(Platform::Browser browser, const QString &profileFolder)

@@ -29,7 +29,11 @@ QString profileFolder(Platform::Browser browser, const QString &dataFolder);
 
 // running: one started on this profile before still runs. Chromium hands a second start over to it by
 // itself; Firefox is asked to, as a second instance could not open the profile in use.
-QStringList arguments(Platform::Browser browser, const QString &profileFolder, bool asRoot, bool running);
+QStringList arguments(Platform::Browser browser, const QString &profileFolder, bool running);
+
+// Why no browser is started while this program runs as root (it would have to run without its sandbox, open to
+// every site it shows), and how to run as a user who may still capture. program: this program's executable.
+QString asRootProblem(const QString &program);
 
 // Makes the profile folder and, for Firefox, its user.js that turns HTTP/3 off. Returns why it failed,
 // empty when the profile is ready.
