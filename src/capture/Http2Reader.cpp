@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 using namespace HttpText;
 
@@ -195,13 +196,15 @@ void Http2Reader::frameEnd(HttpParser::Direction direction, HttpListener &listen
         settings(direction);
         break;
     case RstStream:
-        streams.erase(side.stream);
+        forget(streams.find(side.stream));
         break;
     case GoAway:
         // Streams above the last one the server took were never served.
         if (direction == HttpParser::FromServer && body.size() >= 8) {
             const quint32 last = bigEndian(reinterpret_cast<const uchar *>(body.data()), 4) & 0x7fffffff;
-            streams.erase(streams.upper_bound(last), streams.end());
+            while (!streams.empty() && streams.rbegin()->first > last) {
+                forget(std::prev(streams.end()));
+            }
         }
         break;
     default:
@@ -339,9 +342,11 @@ void Http2Reader::request(quint32 id, const Fields &fields)
         stream.hostLength = hostLength;
     }
     stream.requestHeader += lines + "\r\n";
+    heldHeaderBytes += stream.requestHeader.size();
     streams.emplace(id, std::move(stream));
-    if (qsizetype(streams.size()) > streamLimit) {
-        streams.erase(streams.begin());
+    // Requests that are never answered must not pile up: the oldest go first.
+    while (qsizetype(streams.size()) > streamLimit || heldHeaderBytes > heldHeaderLimit) {
+        forget(streams.begin());
     }
 }
 
@@ -384,7 +389,7 @@ void Http2Reader::answer(quint32 id, const Fields &fields, bool ends, HttpListen
         report(stream, listener);
     }
     if (ends) {
-        streams.erase(found);
+        forget(found);
     }
 }
 
@@ -410,7 +415,15 @@ void Http2Reader::finish(quint32 id, HttpListener &listener)
     if (found->second.media.end()) {
         report(found->second, listener);
     }
-    streams.erase(found);
+    forget(found);
+}
+
+void Http2Reader::forget(std::map<quint32, Stream>::iterator stream)
+{
+    if (stream != streams.end()) {
+        heldHeaderBytes -= stream->second.requestHeader.size();
+        streams.erase(stream);
+    }
 }
 
 void Http2Reader::abandon(const char *why)
@@ -421,6 +434,7 @@ void Http2Reader::abandon(const char *why)
     gaveUp = true;
     trace() << "Http2Reader : connection abandoned," << why;
     streams.clear();
+    heldHeaderBytes = 0;
     for (Side &side : sides) {
         side.gathered.clear();
         side.block.clear();

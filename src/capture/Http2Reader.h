@@ -27,6 +27,8 @@ public:
     // The largest HPACK table a peer may ask for; browsers allow no more.
     static constexpr qsizetype tableSizeLimit = 64 * 1024;
     static constexpr qsizetype streamLimit = 1000;
+    // Request headers held for streams not yet answered, all together.
+    static constexpr qsizetype heldHeaderLimit = 1024 * 1024;
     // Table size changes that may be awaiting the peer's acknowledgement.
     static constexpr qsizetype pendingSettingsLimit = 16;
 
@@ -85,10 +87,12 @@ private:
     void report(Stream &stream, HttpListener &listener);
     // The server ended the stream: a playlist it carried is due.
     void finish(quint32 id, HttpListener &listener);
+    void forget(std::map<quint32, Stream>::iterator stream);
     void abandon(const char *why);
 
     Side sides[2];
     // Keyed by stream id: clients open streams in rising order, so the first is the oldest.
     std::map<quint32, Stream> streams;
+    qsizetype heldHeaderBytes = 0;
     bool gaveUp = false;
 };

@@ -124,6 +124,17 @@ void tst_Http2::mediaFound_data()
                "GET /clip.mp4 HTTP/1.1\r\nHost: media.test\r\nuser-agent: t\r\n\r\n|/clip.mp4|media.test|5000|MP4\r\n",
                "GET /a.flv HTTP/1.1\r\n\r\n|/a.flv||4000|x-flv"
            };
+    // Five unanswered requests of 240 KB each: the oldest is forgotten, the rest still meet their answers.
+    const QByteArray agent = QByteArray("\x0f\x2b\x7f\xe1\xd3\x03", 6) + QByteArray(60000, 'u');
+    QByteArray requests = preface;
+    for (int stream = 1; stream <= 9; stream += 2) {
+        requests += frame(Headers, EndHeaders | EndStream, stream,
+                          "\x82\x87" + field(4, "/v" + QByteArray::number(stream)) + agent.repeated(4));
+    }
+    QTest::newRow("request headers held within bounds")
+        << requests << videoAnswer(1) + videoAnswer(9)
+        << QByteArrayList { "GET /v9 HTTP/1.1\r\n" + ("user-agent: " + QByteArray(60000, 'u') + "\r\n").repeated(4)
+                            + "\r\n|/v9||1000|mp4\r\n" };
     QTest::newRow("manifest whose stream trailers end")
         << preface + frame(Headers, EndHeaders | EndStream, 1, "\x82\x87" + field(4, "/m.mpd"))
         << frame(Headers, EndHeaders, 1, "\x88" + field(31, "application/dash+xml")) + frame(Data, 0, 1, "<MPD/>")
