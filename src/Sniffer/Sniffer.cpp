@@ -58,6 +58,8 @@ Sniffer::Sniffer(QWidget *parent)
     provisionSettingsFile();
     settingsRead();
     keyLog = std::make_unique<SnifferKeyLog>(qEnvironmentVariable("SSLKEYLOGFILE"), dataFolder);
+    // Secrets a crashed run left must not wait until the sniffer page is opened.
+    keyLog->removeLeftover();
 }
 
 Sniffer::~Sniffer()

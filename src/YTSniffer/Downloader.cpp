@@ -173,7 +173,7 @@ void Downloader::requestPage()
     startTool(pageTool, toolPath,
               Platform::siteToolEncoding(Platform::currentOs())
                   + QStringList { QStringLiteral("--dump-single-json"), QStringLiteral("--playlist-items"),
-                                  QStringLiteral("1"), address });
+                                  QStringLiteral("1"), QStringLiteral("--"), address });
 }
 
 void Downloader::readPage()
@@ -229,8 +229,7 @@ void Downloader::requestFile(const QString &format, const QString &file, UserFil
     // The folder goes in through --paths, which the tool does not read as a name template. Formats that
     // are fetched apart are joined by the program's own converter.
     const QStringList arguments = Platform::siteToolEncoding(Platform::currentOs())
-        + QStringList { address,
-                        QStringLiteral("--paths"),
+        + QStringList { QStringLiteral("--paths"),
                         work,
                         QStringLiteral("-o"),
                         downloadName + QStringLiteral(".%(ext)s"),
@@ -239,7 +238,9 @@ void Downloader::requestFile(const QString &format, const QString &file, UserFil
                         QStringLiteral("--ffmpeg-location"),
                         converterPath(),
                         QStringLiteral("--format"),
-                        format };
+                        format,
+                        QStringLiteral("--"),
+                        address };
     currentOperation = RequestFile;
     startTool(fileTool, toolPath, arguments);
 }
@@ -470,7 +471,8 @@ void Downloader::testIt(const QString &url, const QString &expectedTitle)
     testExpectedTitle = expectedTitle;
     testOutput.clear();
     startTool(testTool, toolPath,
-              Platform::siteToolEncoding(Platform::currentOs()) + QStringList { QStringLiteral("--get-title"), url });
+              Platform::siteToolEncoding(Platform::currentOs())
+                  + QStringList { QStringLiteral("--get-title"), QStringLiteral("--"), url });
 }
 
 void Downloader::testRead()

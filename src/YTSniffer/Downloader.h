@@ -155,6 +155,7 @@ private:
     VideoInfo info;
     QString toolFolder;
     QString toolPath;
+    // Given to the tool after "--" only, so that an address starting with "-" is never read as an option.
     QString address;
     std::unique_ptr<UserFileSave> downloadSave;
     // The complete download inside downloadSave's work folder, and the name it is kept under.

@@ -76,14 +76,16 @@ void ToolUpdate::start(const QUrl &release, const QString &copyPath)
     }
     trace() << "ToolUpdate"
             << "start" << releaseAddress << copy;
-    const QString scheme = release.scheme();
-    if (!release.isValid() || (scheme != QLatin1String("https") && scheme != QLatin1String("http"))) {
+    // Anyone on the way could swap a tool fetched over plain http for a program of theirs.
+    if (!release.isValid() || release.scheme() != QLatin1String("https") || release.host().isEmpty()) {
         QMetaObject::invokeMethod(
             this,
-            [this, run = runs] {
+            [this, run = runs, shown = release.toDisplayString()] {
                 if (run == runs) {
-                    fail(QStringLiteral("No release address of the site-download tool is set: sniffer.ini needs "
-                                        "an http or https address as entry 0 of [tool_release]."));
+                    fail(QStringLiteral("The release address of the site-download tool, \"%1\", is not an https "
+                                        "address, so the tool was not updated: entry 0 of [tool_release] in "
+                                        "sniffer.ini must start with https://.")
+                             .arg(shown));
                 }
             },
             Qt::QueuedConnection);

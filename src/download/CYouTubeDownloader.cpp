@@ -91,7 +91,8 @@ void CYouTubeDownloader::startDownload()
 {
     QNetworkRequest request(QUrl::fromEncoded(address.toLatin1()));
     for (const auto &[name, value] : DownloadTexts::replayHeaderPairs(requestHeader)) {
-        qDebug() << name << "*******" << value;
+        // One "Name: value" string, the form in which the log hides credentials.
+        qDebug() << name + ": " + value;
         request.setRawHeader(name, value);
     }
     qDebug() << "-------Header------";

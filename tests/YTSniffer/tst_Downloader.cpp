@@ -580,7 +580,7 @@ void tst_Downloader::toolFailures_data()
     QTest::addColumn<Downloader::errors>("error");
 
     // The other request of the pair answers later, after the failure has been reported.
-    const QByteArray fileFails = "echo partial > \"$3/download.mp4.part\"\necho '[download]  50.0%'\nexit 1";
+    const QByteArray fileFails = "echo partial > \"$2/download.mp4.part\"\necho '[download]  50.0%'\nexit 1";
     const QByteArray hangs = "exec sleep 600";
     QTest::newRow("page fails") << QByteArray("exit 1") << true << QStringLiteral("options") << Downloader::TitleFailed;
     QTest::newRow("answer unreadable") << QByteArray("echo '[info] 1 mp4'") << true << QStringLiteral("options")
@@ -681,6 +681,7 @@ void tst_Downloader::privateCopy_data()
     QTest::newRow("does not run") << QByteArray("print(") << QByteArray("print(") << old << "does not run";
     QTest::newRow("offline: system's tool")
         << QByteArray("offline") << release << QByteArray() << "could not be fetched";
+    QTest::newRow("plain http refused") << QByteArray("http") << release << old << "is not an https address";
 }
 
 void tst_Downloader::privateCopy()
@@ -698,7 +699,9 @@ void tst_Downloader::privateCopy()
             || (QDir().mkpath(data.filePath(QStringLiteral("tools"))) && writeFile(copy, bytes(old))
                 && QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)));
     Downloader downloader;
-    downloader.usePrivateCopy(data.path(), QUrl(published == "offline" ? unreachableRelease : release.server.url({})));
+    QUrl address(published == "offline" ? unreachableRelease : release.server.url({}));
+    address.setScheme(published == "http" ? QStringLiteral("http") : address.scheme());
+    downloader.usePrivateCopy(data.path(), address);
     QSignalSpy updated(&downloader, &Downloader::snifferUpdated);
     QSignalSpy errors(&downloader, &Downloader::hasError);
     QSignalSpy kept(&downloader, &Downloader::systemToolKept);
@@ -725,9 +728,10 @@ void tst_Downloader::privateCopy()
 void tst_Downloader::newerRequestWins()
 {
     QTemporaryDir tools;
-    QVERIFY(writeFakeTool(
-        tools.path(),
-        "case \"$*\" in *slow*) sleep 2; echo '{\"title\": \"Old\"}';; *) echo '{\"title\": \"New\"}';; esac"));
+    // Answers only an address given after "--", where it can never pass for an option.
+    QVERIFY(writeFakeTool(tools.path(),
+                          "case \"$*\" in *'-- http://127.0.0.1/slow') sleep 2; echo '{\"title\": \"Old\"}';;\n"
+                          "*'-- http://127.0.0.1/fast') echo '{\"title\": \"New\"}';; esac"));
     Downloader downloader(tools.path());
     QSignalSpy titles(&downloader, &Downloader::haveTitle);
     QVERIFY(setUrl(downloader, QStringLiteral("http://127.0.0.1/slow")));

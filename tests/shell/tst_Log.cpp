@@ -93,6 +93,8 @@ private slots:
     void fileNameByDayOfYear_data();
     void fileNameByDayOfYear();
     void appendsPrefixedLinesWithCrLf();
+    void secretsHidden_data();
+    void secretsHidden();
     void recreatesDeletedFolder();
     void handlerWritesConsoleAndDailyFile();
     void threadsNeverInterleaveLines();
@@ -124,11 +126,35 @@ void tst_Log::appendsPrefixedLinesWithCrLf()
     Log::append(folder, day, QtWarningMsg, QStringLiteral("careful"));
     Log::append(folder, day, QtCriticalMsg, QStringLiteral("!!! ERROR:  broken"));
     Log::append(folder, day, QtFatalMsg, QStringLiteral("the end"));
-    // A second run on the same day appends to the same file.
+    // A second run on the same day appends to the same file, and narrows it if an older version did not.
+    const QString path = folder + QStringLiteral("/log_34.txt");
+    QVERIFY(QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ReadOther));
     Log::append(folder, day, QtDebugMsg, QStringLiteral("again"));
 
-    QCOMPARE(readFile(folder + QStringLiteral("/log_34.txt")),
-             QByteArray("D: abc\r\nW: careful\r\nC: !!! ERROR:  broken\r\nF: the end\r\nD: again\r\n"));
+    QCOMPARE(readFile(path), QByteArray("D: abc\r\nW: careful\r\nC: !!! ERROR:  broken\r\nF: the end\r\nD: again\r\n"));
+    QCOMPARE(QFile::permissions(path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+             QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+void tst_Log::secretsHidden_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("raw header block") << "GET /\r\nCookie: a=\"1\"\r\nauthorization: b\nX: y"
+                                      << "GET /\r\nCookie: [hidden]\r\nauthorization: [hidden]\nX: y";
+    QTest::newRow("QDebug-quoted") << R"("A\r\nSET-COOKIE: a=\"1\"\r\nB" ("\"", "Proxy-Authorization:t"))"
+                                   << R"("A\r\nSET-COOKIE: [hidden]\r\nB" ("\"", "Proxy-Authorization:[hidden]"))";
+    QTest::newRow("tool command line") << R"(-headers "Cookie: a=1\r\nReferer: x\r\n" -i u)"
+                                       << R"(-headers "Cookie: [hidden]\r\nReferer: x\r\n" -i u)";
+    QTest::newRow("harmless") << "Cookies, Authorization"
+                              << "Cookies, Authorization";
+}
+
+void tst_Log::secretsHidden()
+{
+    QFETCH(QString, message);
+    QFETCH(QString, shown);
+    QCOMPARE(QString::fromUtf8(Log::line(QtInfoMsg, message)), "I: " + shown + "\r\n");
 }
 
 void tst_Log::recreatesDeletedFolder()
@@ -147,13 +173,14 @@ void tst_Log::handlerWritesConsoleAndDailyFile()
 {
     TempHome home;
     const auto previous = qInstallMessageHandler(Log::messageHandler);
-    const QByteArray out = captureStreams({ 1 }, home.path() + QStringLiteral("/out.txt"), [] { qDebug("abc"); });
+    const QByteArray out = captureStreams({ 1 }, home.path() + QStringLiteral("/out.txt"), [] { qDebug("Cookie:a"); });
     const QByteArray err = captureStreams({ 2 }, home.path() + QStringLiteral("/err.txt"), [] { qCritical("bad"); });
     qInstallMessageHandler(previous);
 
-    QCOMPARE(out, QByteArray("abc\n"));
+    QCOMPARE(out, QByteArray("Cookie:[hidden]\n"));
     QCOMPARE(err, QByteArray("bad\n"));
-    QCOMPARE(readFile(Log::fileName(dataFolderPath(), QDate::currentDate())), QByteArray("D: abc\r\nC: bad\r\n"));
+    QCOMPARE(readFile(Log::fileName(dataFolderPath(), QDate::currentDate())),
+             QByteArray("D: Cookie:[hidden]\r\nC: bad\r\n"));
 }
 
 void tst_Log::threadsNeverInterleaveLines()

@@ -1,10 +1,14 @@
 #include "LocalHttpServer.h"
 
+#include "Files.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QMimeDatabase>
 #include <QRegularExpression>
+#include <QSslKey>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -14,6 +18,20 @@
 namespace {
 
 constexpr int DripInterval = 50;
+
+QSslConfiguration trustedTls()
+{
+    static const QSslConfiguration tls = [] {
+        const QString files = QStringLiteral(CORVANE_SOURCE_DIR "/tests/data/https/server.");
+        QSslConfiguration made = QSslConfiguration::defaultConfiguration();
+        made.setLocalCertificate(QSslCertificate(readFile(files + QStringLiteral("pem"))));
+        made.setPrivateKey(QSslKey(readFile(files + QStringLiteral("key")), QSsl::Ec));
+        made.addCaCertificate(made.localCertificate());
+        QSslConfiguration::setDefaultConfiguration(made);
+        return made;
+    }();
+    return tls;
+}
 
 } // namespace
 
@@ -148,14 +166,19 @@ private:
     QByteArray pending;
 };
 
-LocalHttpServer::LocalHttpServer(const QString &folder, const QHostAddress &bindAddress)
+LocalHttpServer::LocalHttpServer(const QString &folder, const QHostAddress &bindAddress, bool https)
     : root(folder)
     , address(bindAddress)
+    , scheme(https ? "https" : "http")
 {
-    server = new QTcpServer;
+    server = https ? new QSslServer : new QTcpServer;
+    if (https) {
+        static_cast<QSslServer *>(server)->setSslConfiguration(trustedTls());
+    }
     server->moveToThread(&thread);
     QObject::connect(&thread, &QThread::finished, server, &QObject::deleteLater);
-    QObject::connect(server, &QTcpServer::newConnection, server, [this] {
+    // Emitted for a TLS connection only once its handshake is done.
+    QObject::connect(server, &QTcpServer::pendingConnectionAvailable, server, [this] {
         while (QTcpSocket *socket = server->nextPendingConnection()) {
             new HttpConnection(socket, this);
         }
@@ -178,5 +201,5 @@ quint16 LocalHttpServer::port() const
 
 QString LocalHttpServer::url(const QString &path) const
 {
-    return QStringLiteral("http://%1:%2/%3").arg(address.toString()).arg(port()).arg(path);
+    return QStringLiteral("%1://%2:%3/%4").arg(QLatin1String(scheme), address.toString()).arg(port()).arg(path);
 }

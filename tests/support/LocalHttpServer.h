@@ -20,16 +20,18 @@ class QTcpServer;
 //   status=N   the file's answer becomes an empty one with status N
 //   partial=N  answered as if "Range: bytes=N-" had been asked
 //   encoding=E sent with "Content-Encoding: E"; the file is sent as it is (serve a compressed one)
+// With https, it answers over TLS with a certificate of 127.0.0.1 that this process then trusts.
 class LocalHttpServer final
 {
 public:
-    explicit LocalHttpServer(const QString &folder, const QHostAddress &bindAddress = QHostAddress::LocalHost);
+    explicit LocalHttpServer(const QString &folder, const QHostAddress &bindAddress = QHostAddress::LocalHost,
+                             bool https = false);
     ~LocalHttpServer();
     LocalHttpServer(const LocalHttpServer &) = delete;
     LocalHttpServer &operator=(const LocalHttpServer &) = delete;
 
     quint16 port() const;
-    // "http://<address>:<port>/" + path
+    // "http://<address>:<port>/" + path, or https
     QString url(const QString &path) const;
 
 private:
@@ -37,6 +39,7 @@ private:
     QTcpServer *server = nullptr;
     QString root;
     QHostAddress address;
+    const char *scheme;
 
     friend class HttpConnection;
 };

@@ -5,12 +5,12 @@
 #include <QTemporaryDir>
 
 // A closed port on this machine: a release address that answers nothing.
-inline const QString unreachableRelease = QStringLiteral("http://127.0.0.1:9/");
+inline const QString unreachableRelease = QStringLiteral("https://127.0.0.1:9/");
 
 // The settings with the site-download tool's release address replaced, so that no test reaches the internet.
 QByteArray withToolRelease(const QByteArray &settings, const QString &address = unreachableRelease);
 
-// A release of the site-download tool on a local server: "yt-dlp", a small python zipapp that prints
+// A release of the site-download tool on a local https server: "yt-dlp", a small python zipapp that prints
 // its version whatever it is asked, and "SHA2-256SUMS" with its sum.
 struct FakeRelease
 {
@@ -23,6 +23,6 @@ struct FakeRelease
     static QByteArray sums(const QByteArray &tool);
 
     QTemporaryDir folder;
-    LocalHttpServer server { folder.path() };
+    LocalHttpServer server { folder.path(), QHostAddress::LocalHost, true };
     QByteArray tool;
 };

@@ -46,6 +46,21 @@ bool SnifferKeyLog::create()
     return prepare(false);
 }
 
+bool SnifferKeyLog::removeLeftover()
+{
+    if (!own || !QFile::exists(filePath)) {
+        return true;
+    }
+    // Emptied first: another name for the same file would otherwise keep the secrets.
+    if (!empty() || !QFile::remove(filePath)) {
+        traceError() << "SnifferKeyLog"
+                     << ":"
+                     << "cannot remove the leftover" << filePath;
+        return false;
+    }
+    return true;
+}
+
 bool SnifferKeyLog::prepare(bool truncate)
 {
     if (!own) {

@@ -23,6 +23,8 @@ public:
     bool empty();
     // Creates the own file owner-only when missing and keeps what it holds.
     bool create();
+    // Empties and removes an own file that a run which did not end cleanly left behind. False when it stays.
+    bool removeLeftover();
 
 private:
     bool prepare(bool truncate);

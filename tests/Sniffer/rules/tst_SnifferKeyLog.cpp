@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
 class tst_SnifferKeyLog final : public QObject
 {
     Q_OBJECT
@@ -31,6 +33,12 @@ void tst_SnifferKeyLog::ownFileIsPrivateEmptiedAndRemoved()
         QCOMPARE(QFileInfo(path).size(), 18);
     }
     QVERIFY(!QFile::exists(path));
+    // Left by a crash, and linked elsewhere too: found at the next start.
+    const QString other = data.filePath(QStringLiteral("other"));
+    QVERIFY(writeFile(path, "CLIENT_RANDOM a b\n") && link(qPrintable(path), qPrintable(other)) == 0);
+    SnifferKeyLog next(QString(), data.path());
+    QVERIFY(next.removeLeftover() && !QFile::exists(path));
+    QCOMPARE(QFileInfo(other).size(), 0);
 }
 
 void tst_SnifferKeyLog::userFileIsLeftAlone()
@@ -46,7 +54,7 @@ void tst_SnifferKeyLog::userFileIsLeftAlone()
     const QFileDevice::Permissions permissions = QFile::permissions(path);
     {
         SnifferKeyLog keyLog(path, data.path());
-        QVERIFY(keyLog.path() == path && keyLog.empty() && keyLog.create());
+        QVERIFY(keyLog.path() == path && keyLog.empty() && keyLog.create() && keyLog.removeLeftover());
     }
     QCOMPARE(QFileInfo(path).size(), 18);
     QCOMPARE(QFile::permissions(path), permissions);
