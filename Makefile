@@ -8,25 +8,30 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 BENCH_BUILD ?= build-bench
 FUZZ_BUILD ?= build-fuzz
+PKG_BUILD  ?= build-pkg
 FUZZ_RUNS  ?= 10000000
 FUZZ_MAX_LEN ?= 70000
 TSAN_BUILD ?= build-capture-tsan
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_WERROR=ON
 
-.PHONY: deps players configure build program run test format-check asan asan-build bench fuzz tsan
+.PHONY: deps deps-run players configure build program run test format-check asan asan-build bench fuzz tsan package
 
 # $(call stage,NAME,COMMAND): runs COMMAND and says how long it took.
 stage = start=$$(date +%s); $(2) && echo "== $(1): $$(($$(date +%s) - start)) s (load $$(cut -d' ' -f1-3 /proc/loadavg))"
 
+# What building and running the program needs; `deps` adds what the tests and checks use.
+deps-run:
+	@scripts/install-deps.sh run
+
 deps:
-	@scripts/install-deps.sh
+	@scripts/install-deps.sh test
 
 # The players the adaptive-stream tests serve to Chromium.
 players: deps
 	@$(call stage,test players,scripts/test-players.sh)
 
-configure: deps
+configure: deps-run
 	@cmake -S . -B $(BUILD) $(CMAKE_ARGS) >/dev/null
 
 build: configure
@@ -56,6 +61,18 @@ bench: deps
 	@cmake -S . -B $(BENCH_BUILD) $(CMAKE_ARGS) -DCORVANE_BUILD_TESTS=OFF -DCORVANE_BUILD_BENCH=ON >/dev/null
 	@cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@cd $(BENCH_BUILD) && $(CURDIR)/scripts/with-display.sh ctest -L bench --output-on-failure -V
+
+# A Debian package of the program (Release, no tests). The tools beside it are pinned to the system's paths,
+# which are where the installed package finds them. The icons are drawn from the SVG logo.
+package: deps-run
+	@command -v rsvg-convert >/dev/null || command -v convert >/dev/null || \
+		{ echo "make package: drawing the icons needs rsvg-convert (librsvg2-bin) or ImageMagick" >&2; exit 1; }
+	@cmake -S . -B $(PKG_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVANE_BUILD_TESTS=OFF \
+		-DCORVANE_BUILD_BENCH=OFF -DCORVANE_FFMPEG=/usr/bin/ffmpeg -DCORVANE_FFPLAY=/usr/bin/ffplay \
+		-DCORVANE_YTDLP=/usr/bin/yt-dlp >/dev/null
+	@cmake --build $(PKG_BUILD) -j $(JOBS)
+	@cd $(PKG_BUILD) && cpack -G DEB >/dev/null
+	@ls $(PKG_BUILD)/corvane2_*.deb
 
 # The frame matcher under libFuzzer (clang, ASan + UBSan), seeded with generated frame sequences; then the
 # playlist readers, seeded with the unit tests' playlists.

@@ -1,7 +1,15 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that Corvane 2, its external programs and its tests need.
+# Installs the Debian packages Corvane 2 needs. `run`: what building and running the program takes, its
+# external programs included. `test` (the default): that, and what the tests, sanitizers, fuzzing and the
+# format check use.
 # Idempotent: asks apt only for what is missing, and refreshes the package lists at most once.
 set -euo pipefail
+
+kind=${1:-test}
+if [ "$kind" != run ] && [ "$kind" != test ]; then
+  echo "usage: $0 [run|test]" >&2
+  exit 2
+fi
 
 packages=(
   build-essential cmake ninja-build pkg-config ccache
@@ -13,19 +21,30 @@ packages=(
   # The sniffer decrypts TLS with OpenSSL's ciphers and key derivations and reads HTTP/2 header blocks with
   # nghttp2's HPACK decoder.
   libssl-dev libnghttp2-dev
-  ffmpeg yt-dlp curl
-  xvfb xauth x11-utils xcompmgr imagemagick fonts-dejavu-core
-  pulseaudio pulseaudio-utils tcpdump iproute2
-  # The end-to-end test of the sniffer's TLS reading: a real browser that writes its key log, fetching from a real
-  # server over TLS 1.2 and 1.3, with certificates of the test's own authority.
-  chromium nginx-light openssl
-  clang clang-format libclang-rt-14-dev
-  python3
+  ffmpeg yt-dlp python3
+  # The recorder's sound comes from the sound server; pactl shows its sources.
+  pulseaudio-utils
+  # `make run` starts the program under Xvfb when there is no display (scripts/run.sh).
+  xvfb xauth x11-utils
+  # `make package` draws the menu icons from the program's SVG logo.
+  librsvg2-bin
 )
-# npm installs the players that the adaptive-stream tests serve to the browser (tests/web). A machine that came with
-# its own Node.js keeps it: Debian's npm package would not install beside it.
-if ! command -v npm >/dev/null 2>&1; then
-  packages+=(nodejs npm)
+if [ "$kind" = test ]; then
+  packages+=(
+    curl xcompmgr imagemagick fonts-dejavu-core
+    pulseaudio tcpdump iproute2
+    # The end-to-end test of the sniffer's TLS reading: a real browser that writes its key log, fetching from a
+    # real server over TLS 1.2 and 1.3, with certificates of the test's own authority.
+    chromium nginx-light openssl
+    clang clang-format libclang-rt-14-dev
+    # The capture helper's test gives a copy of it the capture right and runs it as a throwaway user.
+    libcap2-bin passwd util-linux
+  )
+  # npm installs the players that the adaptive-stream tests serve to the browser (tests/web). A machine that came
+  # with its own Node.js keeps it: Debian's npm package would not install beside it.
+  if ! command -v npm >/dev/null 2>&1; then
+    packages+=(nodejs npm)
+  fi
 fi
 
 missing=()

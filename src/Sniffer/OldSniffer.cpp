@@ -6,6 +6,7 @@
 #include "CYouTubeDownloadDlg.h"
 #include "CYouTubeDownloader.h"
 #include "CaptureEngines.h"
+#include "CaptureHelper.h"
 #include "DownloadTexts.h"
 #include "ExternalTools.h"
 #include "MessageIds.h"
@@ -157,7 +158,8 @@ void Sniffer::startEngines()
         showError(MessageIds::NoCaptureAdapter);
         break;
     case CaptureEngines::Problem::NotPermitted:
-        showError(MessageIds::CaptureNotPermitted);
+        showErrorMessage(MessageIds::CaptureNotPermitted, Error,
+                         CaptureHelper::permissionAdvice(CaptureHelper::path()));
         break;
     case CaptureEngines::Problem::Failed:
         showErrorMessage(MessageIds::CaptureFailed, Error, engines->failures().join(QLatin1Char('\n')));

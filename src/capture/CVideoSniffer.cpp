@@ -1,8 +1,11 @@
 #include "CVideoSniffer.h"
 
+#include "CaptureHelper.h"
 #include "CaptureReporter.h"
+#include "CaptureSettings.h"
 #include "FrameMatcher.h"
 #include "KeyLog.h"
+#include "ToolProcess.h"
 #include "Trace.h"
 
 #include <QDateTime>
@@ -16,10 +19,12 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #else
+#include <fcntl.h>
 #include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -88,11 +93,17 @@ void waitForFrames([[maybe_unused]] pcap_t *handle)
 #endif
 }
 
-constexpr int snapshotLength = 65535;
-constexpr int readTimeoutMs = 1000;
-// Immediate mode gives every frame a slot of the snapshot length: libpcap's default 2 MiB holds about 30 and
-// drops frames under load.
-constexpr int kernelBufferBytes = 64 * 1024 * 1024;
+bool streamReady([[maybe_unused]] int pipeEnd)
+{
+#ifdef _WIN32
+    return true;
+#else
+    pollfd watched { pipeEnd, POLLIN, 0 };
+    return poll(&watched, 1, 200) > 0;
+#endif
+}
+
+constexpr int helperOpenTimeoutMs = 5000;
 
 } // namespace
 
@@ -167,11 +178,15 @@ CVideoSniffer::~CVideoSniffer()
     if (!handle) {
         return;
     }
+    if (helper) {
+        helper->closeInput();
+    }
     while (!loopFinished.load()) {
         QThread::msleep(10);
     }
     wait();
     pcap_close(handle);
+    helper.reset();
 }
 
 bool CVideoSniffer::open(const QByteArray &adapterName)
@@ -206,7 +221,7 @@ bool CVideoSniffer::open(const QByteArray &adapterName)
         }
         openedAdapter = std::move(*usable);
     }
-    return activate(adapterName);
+    return activate(adapterName) || (denied && startHelper(adapterName));
 }
 
 bool CVideoSniffer::activate(const QByteArray &adapterName)
@@ -217,11 +232,11 @@ bool CVideoSniffer::activate(const QByteArray &adapterName)
     pcap_t *opened = pcap_create(adapterName.constData(), errorBuffer);
     int status = PCAP_ERROR;
     if (opened) {
-        pcap_set_snaplen(opened, snapshotLength);
+        pcap_set_snaplen(opened, CaptureSettings::snapshotLength);
         pcap_set_promisc(opened, 0);
-        pcap_set_timeout(opened, readTimeoutMs);
+        pcap_set_timeout(opened, CaptureSettings::readTimeoutMs);
         pcap_set_immediate_mode(opened, 1);
-        pcap_set_buffer_size(opened, kernelBufferBytes);
+        pcap_set_buffer_size(opened, CaptureSettings::kernelBufferBytes);
         status = pcap_activate(opened);
         if (status != 0) {
             const char *text = pcap_geterr(opened);
@@ -256,7 +271,7 @@ bool CVideoSniffer::activate(const QByteArray &adapterName)
 #endif
     // Without the filter every frame still reaches the decoder, which keeps only IPv4 TCP itself.
     bpf_program program;
-    if (pcap_compile(opened, &program, "tcp", 1, 0) == -1) {
+    if (pcap_compile(opened, &program, CaptureSettings::filter, 1, 0) == -1) {
         traceError() << "pcap_compile" << adapterName << ":" << pcap_geterr(opened);
     } else {
         if (pcap_setfilter(opened, &program) == -1) {
@@ -266,6 +281,58 @@ bool CVideoSniffer::activate(const QByteArray &adapterName)
     }
     handle = opened;
     return true;
+}
+
+bool CVideoSniffer::startHelper([[maybe_unused]] const QByteArray &adapterName)
+{
+#ifdef _WIN32
+    return false;
+#else
+    const QString program = CaptureHelper::path();
+    int ends[2];
+    if (program.isEmpty() || pipe2(ends, O_CLOEXEC) != 0) {
+        return false;
+    }
+    // The pipe, not ToolProcess's own reading, carries the frames: libpcap reads them on the capture thread.
+    helper = std::make_unique<ToolProcess>();
+    ToolProcess::Options options;
+    options.output = ToolProcess::Output::Discard;
+    options.standardOutputHandle = ends[1];
+    helper->start(program, { QString::fromLocal8Bit(adapterName) }, options);
+    close(ends[1]);
+    // A helper that may not capture either ends without the stream's header; the engine stays denied.
+    pollfd watched { ends[0], POLLIN, 0 };
+    FILE *stream = poll(&watched, 1, helperOpenTimeoutMs) == 1 && (watched.revents & POLLIN) != 0
+        ? fdopen(ends[0], "rb")
+        : nullptr;
+    if (!stream) {
+        close(ends[0]);
+        error += QStringLiteral(" (%1 could not capture either)").arg(program);
+        return false;
+    }
+    // Unbuffered, so that a poll on the pipe tells whether a frame is waiting.
+    setvbuf(stream, nullptr, _IONBF, 0);
+    char errorBuffer[PCAP_ERRBUF_SIZE] = {};
+    pcap_t *opened = pcap_fopen_offline(stream, errorBuffer);
+    if (!opened) {
+        fclose(stream);
+        error += QStringLiteral(" (%1: %2)").arg(program, QString::fromLocal8Bit(errorBuffer));
+        return false;
+    }
+    if (!decodable(pcap_datalink(opened))) {
+        pcap_close(opened);
+        error
+            = QStringLiteral("Adapter %1 delivers frames that cannot be read").arg(QString::fromLocal8Bit(adapterName));
+        denied = false;
+        return false;
+    }
+    trace() << "CVideoSniffer" << adapterName << ": captured by" << program;
+    handle = opened;
+    helperOutput = ends[0];
+    denied = false;
+    error.clear();
+    return true;
+#endif
 }
 
 void CVideoSniffer::registerCallback(SniffCallback receiver)
@@ -319,11 +386,18 @@ void CVideoSniffer::run()
 {
     loopFinished.store(false);
     while (!stopRequested.load()) {
+        if (helperOutput >= 0 && !streamReady(helperOutput)) {
+            matcher->idle(QDateTime::currentSecsSinceEpoch());
+            continue;
+        }
         pcap_pkthdr *header = nullptr;
         const u_char *data = nullptr;
         const int result = pcap_next_ex(handle, &header, &data);
         if (result < 0) {
-            traceError() << "pcap_next_ex :" << pcap_geterr(handle);
+            // The helper's stream ends when the engine stops it, too.
+            if (!stopRequested.load()) {
+                traceError() << "pcap_next_ex :" << pcap_geterr(handle);
+            }
             break;
         }
         if (result == 0) {

@@ -18,10 +18,12 @@
 struct SniffReport;
 class FrameMatcher;
 class KeyLog;
+class ToolProcess;
 struct pcap;
 
 // Captures the HTTP traffic of one network adapter on a thread of its own and reports media responses through
-// the registered callback, on that thread.
+// the registered callback, on that thread. When this process may not capture, the capture helper beside the program
+// captures for it and the thread reads the helper's frames from a pipe.
 class CVideoSniffer final : public QThread
 {
 public:
@@ -72,6 +74,7 @@ protected:
 private:
     bool open(const QByteArray &adapterName);
     bool activate(const QByteArray &adapterName);
+    bool startHelper(const QByteArray &adapterName);
     void deliver(SniffReport report);
     void logStatistics();
 
@@ -80,6 +83,9 @@ private:
     std::atomic<bool> stopRequested { false };
     std::atomic<bool> loopFinished { false };
     pcap *handle = nullptr;
+    // Lives on the thread that made the engine; the capture thread only reads helperOutput, the pipe's read end.
+    std::unique_ptr<ToolProcess> helper;
+    int helperOutput = -1;
     IgnoreList ignored;
     std::shared_ptr<KeyLog> keyLog;
     std::unique_ptr<FrameMatcher> matcher;

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 QStringList SettingsGroups::all()
@@ -41,8 +42,11 @@ bool provision(const QString &settingsPath, const QString &templatePath, const Q
     if (!QFile::exists(templatePath) || !QFile::copy(templatePath, settingsPath)) {
         return false;
     }
-    // The template is moved, not shared: a failed removal (a read-only install) only leaves it behind.
-    QFile::remove(templatePath);
+    // The template is moved, not shared: a failed removal (a read-only install) only leaves it behind. An
+    // installed program's template serves every user, even when one of them runs it as root.
+    if (!QFileInfo(templatePath).absoluteFilePath().startsWith(QLatin1String("/usr/"))) {
+        QFile::remove(templatePath);
+    }
 
     QSettings settings(settingsPath, QSettings::IniFormat);
     settings.setValue(SettingsKeys::LastUpdate, QString::number(today.dayOfYear() - 1));

@@ -38,16 +38,16 @@ QList<ToolProcess *> &liveTools()
     return tools;
 }
 
-void endWithParent([[maybe_unused]] QProcess &process)
+void endWithParent([[maybe_unused]] QProcess &process, [[maybe_unused]] int outputHandle)
 {
 #ifdef Q_OS_LINUX
     // The child is told when the program dies, however it dies; a tool that reads "q" (the converter)
     // also finishes its file on SIGTERM. A parent that died before prctl() took effect is caught by
     // comparing the parent's id.
     const pid_t parent = getpid();
-    process.setChildProcessModifier([parent] {
+    process.setChildProcessModifier([parent, outputHandle] {
         prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != parent) {
+        if (getppid() != parent || (outputHandle >= 0 && dup2(outputHandle, STDOUT_FILENO) < 0)) {
             _exit(127);
         }
     });
@@ -109,7 +109,10 @@ void ToolProcess::start(const QString &program, const QStringList &arguments, co
     programPath = program;
 
     process = new QProcess(this);
-    endWithParent(*process);
+    endWithParent(*process, options.standardOutputHandle);
+    if (options.standardOutputHandle >= 0) {
+        process->setStandardOutputFile(QProcess::nullDevice());
+    }
     if (options.output == Output::Merged) {
         process->setProcessChannelMode(QProcess::MergedChannels);
     }
@@ -205,6 +208,13 @@ void ToolProcess::abandon()
     abandoned->kill();
     abandoned->waitForFinished();
     delete abandoned;
+}
+
+void ToolProcess::closeInput()
+{
+    if (process != nullptr) {
+        process->closeWriteChannel();
+    }
 }
 
 bool ToolProcess::stopRequested() const

@@ -51,6 +51,9 @@ public:
         std::chrono::milliseconds stopGrace { 5000 };
         // Set in the tool's environment, over what the program's own environment holds.
         QHash<QString, QString> environment;
+        // A descriptor that becomes the tool's standard output in place of the pipe readOutput() reads, for a
+        // caller that reads the tool on a thread of its own. The caller keeps its copy and closes it after start().
+        int standardOutputHandle = -1;
     };
 
     explicit ToolProcess(QObject *parent = nullptr);
@@ -67,6 +70,8 @@ public:
     void stop();
     // Abandons the run at once: killed, and its end not reported.
     void abandon();
+    // Closes the tool's standard input: a tool that reads it to its end takes this as the sign to finish.
+    void closeInput();
     bool stopRequested() const;
 
     // What arrived on the chosen output since the last call.

@@ -18,7 +18,9 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <sched.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -72,6 +74,7 @@ private slots:
     void loopbackAdapter();
     void pythonServer();
     void vethIntoNamespace();
+    void withoutTheRightThroughTheHelper();
 
 private:
     // An engine on adapter with the report collector registered; nullptr when capture is not permitted here.
@@ -318,6 +321,28 @@ void tst_CaptureLive::vethIntoNamespace()
     QVERIFY(run(QStringLiteral("link set %t up")));
     engines.refresh(false);
     QVERIFY(engineOn(tunnel) && engineOn(tunnel)->isCapturing());
+}
+
+// Last: this process gives up its capture right, as a user's would lack it; the helper beside it, run by root, may.
+void tst_CaptureLive::withoutTheRightThroughTheHelper()
+{
+    __user_cap_header_struct header { _LINUX_CAPABILITY_VERSION_3, 0 };
+    __user_cap_data_struct data[2] {};
+    if (geteuid() != 0 || syscall(SYS_capget, &header, data) != 0) {
+        QSKIP("needs root, whose helper may capture");
+    }
+    data[0].effective &= ~(1U << CAP_NET_RAW);
+    data[0].permitted &= ~(1U << CAP_NET_RAW);
+    QVERIFY(syscall(SYS_capset, &header, data) == 0);
+    const QHostAddress server(QStringLiteral("127.0.0.2"));
+    const LocalHttpServer http(folder.path(), server);
+    auto engine = std::make_unique<CVideoSniffer>("lo");
+    engine->registerCallback(collectReport);
+    verifyReport(QHostAddress(QStringLiteral("127.0.0.1")), server, http.port(),
+                 "127.0.0.2:" + QByteArray::number(http.port()));
+    const QDeadlineTimer stopping(1500);
+    engine.reset();
+    QVERIFY(!stopping.hasExpired());
 }
 
 QTEST_GUILESS_MAIN(tst_CaptureLive)
