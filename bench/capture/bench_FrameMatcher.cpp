@@ -6,16 +6,11 @@
 #include "IgnoreList.h"
 
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
 
 #include <pcap/pcap.h>
-
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 namespace {
 
@@ -104,15 +99,6 @@ bool writeCapture(const QString &path)
     return true;
 }
 
-qint64 heapInUse()
-{
-#ifdef __GLIBC__
-    return qint64(mallinfo2().uordblks);
-#else
-    return -1;
-#endif
-}
-
 // The heap held by open connections in the middle of a download: handshake, request, response header, one body
 // segment each.
 bool measureOpenConnections()
@@ -154,9 +140,9 @@ int main()
 {
     // The report log lines are not what is measured here.
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
-    QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("frames.pcap"));
-    if (!folder.isValid() || !writeCapture(path)) {
+    QTemporaryDir temporary;
+    const QString path = capturePath(temporary, QStringLiteral("frames.pcap"));
+    if (!writeCapture(path)) {
         std::fprintf(stderr, "cannot write the capture file\n");
         return 1;
     }

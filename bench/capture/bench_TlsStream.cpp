@@ -1,6 +1,7 @@
 // Decryption and parsing speed of one TLS 1.3 connection carrying a 1 GiB HTTP/2 download, against the plain
 // libpcap read of the same capture file, in one run.
 #include "CaptureRead.h"
+#include "CaptureWrite.h"
 #include "FrameBuilder.h"
 #include "FrameMatcher.h"
 #include "IgnoreList.h"
@@ -23,47 +24,10 @@ constexpr int rounds = 3;
 const Endpoint client { { 10, 0, 0, 1 }, 50000 };
 const Endpoint server { { 192, 0, 2, 7 }, 443 };
 
-class Capture
-{
-public:
-    explicit Capture(const QString &path)
-        : dead(pcap_open_dead(DLT_EN10MB, 65535))
-        , dumper(pcap_dump_open(dead, path.toLocal8Bit().constData()))
-    { }
-    ~Capture()
-    {
-        if (dumper) {
-            pcap_dump_close(dumper);
-        }
-        pcap_close(dead);
-    }
-    bool isOpen() const { return dumper != nullptr; }
-    void write(const QByteArray &frame)
-    {
-        pcap_pkthdr header {};
-        header.ts.tv_sec = 1'700'000'000;
-        header.caplen = header.len = bpf_u_int32(frame.size());
-        pcap_dump(reinterpret_cast<u_char *>(dumper), &header, reinterpret_cast<const u_char *>(frame.constData()));
-    }
-    void write(TcpFlow &flow, const QList<TlsSession::Flight> &flights)
-    {
-        for (const TlsSession::Flight &flight : flights) {
-            for (qsizetype at = 0; at < flight.bytes.size(); at += segment) {
-                const QByteArray part = flight.bytes.mid(at, segment);
-                write(flight.fromClient ? flow.out(part) : flow.in(part));
-            }
-        }
-    }
-
-private:
-    pcap_t *dead;
-    pcap_dumper_t *dumper;
-};
-
 // The download through a real TLS 1.3 session; returns its key log lines.
 QByteArray writeCapture(const QString &path)
 {
-    Capture capture(path);
+    CaptureWrite capture(path, segment);
     if (!capture.isOpen()) {
         return {};
     }

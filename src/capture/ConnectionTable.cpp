@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -58,7 +59,8 @@ public:
         table.sink(connection.clientSide == 0 ? connection.key.high : connection.key.low, media,
                    connection.secure != nullptr);
     }
-    BodyBudget *bodyBudget() override { return &table.keptBodies; }
+    ByteBudget *bodyBudget() override { return &table.keptBodies; }
+    ByteBudget *headerBudget() override { return &table.headers; }
 
 private:
     ConnectionTable &table;
@@ -74,7 +76,11 @@ ConnectionTable::ConnectionTable(MediaSink mediaSink, KeyLog *keys, const Connec
     : sink(std::move(mediaSink))
     , keyLog(keys)
     , limits(bounds)
-    , keptBodies(bounds.keptBodyBytes)
+    , overall(bounds.overallBytes, "bytes of every kind")
+    , holes(bounds.heldBytes, "bytes held for holes", &overall)
+    , tlsRecords(bounds.tlsHeldBytes, "TLS records waiting for keys", &overall)
+    , keptBodies(bounds.keptBodyBytes, "playlist bodies", &overall)
+    , headers(bounds.headerBytes, "HTTP header text", &overall)
 {
     connections.reserve(size_t(std::min<qsizetype>(limits.connections, 4096)));
 }
@@ -200,7 +206,7 @@ void ConnectionTable::remove(Connection &connection)
         trace() << "ConnectionTable : no key arrived for a TLS connection;" << connection.tlsHeld
                 << "bytes were not decrypted";
     }
-    tlsHeld -= connection.tlsHeld;
+    tlsRecords.give(std::exchange(connection.tlsHeld, 0));
     release(connection.halves[0]);
     release(connection.halves[1]);
     (connection.older ? connection.older->newer : oldest) = connection.newer;
@@ -263,22 +269,20 @@ void ConnectionTable::runSecure(Connection &connection, HttpParser::Direction wa
 void ConnectionTable::afterSecure(Connection &connection)
 {
     const qsizetype nowHeld = connection.secure->heldBytes();
-    tlsHeld += nowHeld - connection.tlsHeld;
-    connection.tlsHeld = nowHeld;
     bool drop = connection.secure->failed();
-    if (!drop && tlsHeld > limits.tlsHeldBytes) {
-        drop = true;
-        if (!std::exchange(tlsFullLogged, true)) {
-            qInfo().noquote() << QStringLiteral("TLS records held by all connections reached %1 bytes: connections "
-                                                "waiting for their keys are given up as they grow")
-                                     .arg(limits.tlsHeldBytes);
-        }
+    if (!drop && nowHeld > connection.tlsHeld) {
+        drop = !tlsRecords.take(nowHeld - connection.tlsHeld);
+    } else if (nowHeld < connection.tlsHeld) {
+        tlsRecords.give(connection.tlsHeld - nowHeld);
+        connection.tlsHeld = nowHeld;
     }
     if (!drop) {
+        connection.tlsHeld = nowHeld;
         return;
     }
-    tlsHeld -= connection.tlsHeld;
-    connection.tlsHeld = 0;
+    tlsRecords.give(std::exchange(connection.tlsHeld, 0));
+    // What it held would otherwise stay, uncounted, until the connection ends.
+    connection.secure.reset();
     connection.passive = true;
     release(connection.halves[0]);
     release(connection.halves[1]);
@@ -288,7 +292,7 @@ void ConnectionTable::afterSecure(Connection &connection)
 // look again. Not only when the key log has news: its news may have come while a connection was not waiting yet.
 void ConnectionTable::retryKeys(qint64 now)
 {
-    if (!keyLog || tlsHeld == 0 || now == keysLookedAt) {
+    if (!keyLog || tlsRecords.inUse() == 0 || now == keysLookedAt) {
         return;
     }
     keysLookedAt = now;
@@ -360,7 +364,7 @@ void ConnectionTable::accept(Connection &connection, int side, quint32 sequence,
         const qint64 ignorable = ConnectionTable::ignorable(connection, side);
         const qint64 kept = std::max<qint64>(offset + segment.captured - std::max(offset, ignorable), 0);
         if (offset + length <= limits.window && qsizetype(half.pieces.size()) < limits.piecesPerDirection
-            && held + kept <= limits.heldBytes) {
+            && holes.fits(kept)) {
             hold(connection, side, offset, segment);
             return;
         }
@@ -386,7 +390,7 @@ void ConnectionTable::hold(Connection &connection, int side, qint64 offset, cons
             if (withBytes) {
                 piece.bytes = QByteArray(reinterpret_cast<const char *>(segment.payload + (begin - offset)),
                                          qsizetype(piece.length));
-                held += piece.bytes.size();
+                holes.add(piece.bytes.size());
             }
             return half.pieces.insert(position, std::move(piece)) + 1;
         };
@@ -466,7 +470,7 @@ void ConnectionTable::drain(Connection &connection, int side)
         }
         Piece piece = std::move(half.pieces.front());
         half.pieces.erase(half.pieces.begin());
-        held -= piece.bytes.size();
+        holes.give(piece.bytes.size());
         if (offset + piece.length > 0) {
             run(connection, side,
                 piece.bytes.isEmpty() ? nullptr : reinterpret_cast<const uchar *>(piece.bytes.constData()) - offset,
@@ -528,7 +532,7 @@ void ConnectionTable::settle(Connection &connection, int side)
 void ConnectionTable::release(Half &half)
 {
     for (const Piece &piece : half.pieces) {
-        held -= piece.bytes.size();
+        holes.give(piece.bytes.size());
     }
     half.pieces.clear();
     half.pieces.shrink_to_fit();

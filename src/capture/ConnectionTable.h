@@ -25,6 +25,11 @@ struct ConnectionLimits
     qsizetype tlsHeldBytes = qsizetype(64) << 20;
     // Bytes of playlist bodies kept by all connections together.
     qsizetype keptBodyBytes = qsizetype(16) << 20;
+    // Header text the HTTP parsers of all connections hold: partial header blocks, requests awaiting their
+    // answers, HPACK tables.
+    qsizetype headerBytes = qsizetype(32) << 20;
+    // All of the above together.
+    qsizetype overallBytes = qsizetype(96) << 20;
 };
 
 class KeyLog;
@@ -53,8 +58,10 @@ public:
     void idle(qint64 now) { retryKeys(now); }
 
     qsizetype size() const { return qsizetype(connections.size()); }
-    qsizetype heldBytes() const { return held; }
-    qsizetype tlsHeldBytes() const { return tlsHeld; }
+    qsizetype heldBytes() const { return holes.inUse(); }
+    qsizetype headerBytes() const { return headers.inUse(); }
+    qsizetype overallBytes() const { return overall.inUse(); }
+    qsizetype tlsHeldBytes() const { return tlsRecords.inUse(); }
     qsizetype keptBodyBytes() const { return keptBodies.inUse(); }
 
 private:
@@ -130,16 +137,17 @@ private:
     MediaSink sink;
     KeyLog *const keyLog;
     const ConnectionLimits limits;
-    // Before the connections, whose parsers give their kept bodies back to it as they go.
-    BodyBudget keptBodies;
+    // Before the connections, which give back what they took as they go.
+    ByteBudget overall;
+    ByteBudget holes;
+    ByteBudget tlsRecords;
+    ByteBudget keptBodies;
+    ByteBudget headers;
     std::unordered_map<Key, Connection, KeyHash> connections;
     Connection *recent = nullptr;
     Connection *oldest = nullptr;
     Connection *newest = nullptr;
-    qsizetype held = 0;
-    qsizetype tlsHeld = 0;
     qint64 keysLookedAt = 0;
-    bool tlsFullLogged = false;
     qint64 evicted = 0;
     bool evictionLogged = false;
     qint64 evictionLoggedAt = 0;

@@ -67,6 +67,28 @@ Http2Reader::~Http2Reader() = default;
 
 void Http2Reader::feed(HttpParser::Direction direction, const uchar *data, qsizetype size, HttpListener &listener)
 {
+    read(direction, data, size, listener);
+    account(listener);
+}
+
+void Http2Reader::account(HttpListener &listener)
+{
+    if (gaveUp) {
+        held.release();
+        return;
+    }
+    qsizetype bytes = heldHeaderBytes;
+    for (const Side &side : sides) {
+        bytes += side.gathered.capacity() + side.block.capacity() + side.tableSize;
+    }
+    if (!held.set(listener.headerBudget(), bytes)) {
+        abandon("the capture holds too much header text already");
+        held.release();
+    }
+}
+
+void Http2Reader::read(HttpParser::Direction direction, const uchar *data, qsizetype size, HttpListener &listener)
+{
     Side &side = sides[direction];
     if (direction == HttpParser::FromClient && side.prefaceSeen < preface.size() && !gaveUp) {
         const qsizetype taken = std::min(size, preface.size() - side.prefaceSeen);
@@ -243,10 +265,11 @@ void Http2Reader::settings(HttpParser::Direction direction)
         if (!other.pendingTableSizes.empty()) {
             const qint64 size = other.pendingTableSizes.front();
             other.pendingTableSizes.pop_front();
-            if (size >= 0
-                && nghttp2_hd_inflate_change_table_size(side.inflater.get(), size_t(std::min(size, tableSizeLimit)))
-                    != 0) {
-                abandon("the HPACK table size could not be changed");
+            if (size >= 0) {
+                side.tableSize = qsizetype(std::min(size, qint64(tableSizeLimit)));
+                if (nghttp2_hd_inflate_change_table_size(side.inflater.get(), size_t(side.tableSize)) != 0) {
+                    abandon("the HPACK table size could not be changed");
+                }
             }
         }
         return;
@@ -439,5 +462,6 @@ void Http2Reader::abandon(const char *why)
         side.gathered.clear();
         side.block.clear();
         side.pendingTableSizes.clear();
+        side.inflater.reset();
     }
 }

@@ -36,6 +36,8 @@ public:
     ~Http2Reader();
     Q_DISABLE_COPY_MOVE(Http2Reader)
 
+    // Counts what it holds (header blocks, held request headers, HPACK tables) against the listener's header
+    // budget, and gives the connection up when that is spent.
     void feed(HttpParser::Direction direction, const uchar *data, qsizetype size, HttpListener &listener);
     bool abandoned() const { return gaveUp; }
 
@@ -64,6 +66,8 @@ private:
         bool blockEnds = false, blockPushed = false, continuing = false;
         // SETTINGS_HEADER_TABLE_SIZE of each SETTINGS frame sent this way and not yet acknowledged, -1 for none.
         std::deque<qint64> pendingTableSizes;
+        // The HPACK table size this side's inflater follows.
+        qsizetype tableSize = 4096;
     };
 
     struct Stream
@@ -76,6 +80,8 @@ private:
 
     using Fields = QList<std::pair<QByteArray, QByteArray>>;
 
+    void read(HttpParser::Direction direction, const uchar *data, qsizetype size, HttpListener &listener);
+    void account(HttpListener &listener);
     void frameStart(HttpParser::Direction direction);
     void payload(HttpParser::Direction direction, const uchar *data, qsizetype size, HttpListener &listener);
     void frameEnd(HttpParser::Direction direction, HttpListener &listener);
@@ -94,5 +100,6 @@ private:
     // Keyed by stream id: clients open streams in rising order, so the first is the oldest.
     std::map<quint32, Stream> streams;
     qsizetype heldHeaderBytes = 0;
+    BudgetShare held;
     bool gaveUp = false;
 };

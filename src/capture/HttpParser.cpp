@@ -139,6 +139,12 @@ void HttpParser::begin(Direction direction, bool connectionStart)
 
 void HttpParser::feed(Direction direction, const uchar *data, qsizetype size, HttpListener &listener)
 {
+    read(direction, data, size, listener);
+    account(listener);
+}
+
+void HttpParser::read(Direction direction, const uchar *data, qsizetype size, HttpListener &listener)
+{
     Side &side = sides[direction];
     while (size > 0) {
         switch (side.state) {
@@ -258,6 +264,20 @@ void HttpParser::end(Direction direction, HttpListener &listener)
     side.state = State::Done;
     if (direction == FromServer) {
         response = Response();
+    }
+    account(listener);
+}
+
+void HttpParser::account(HttpListener &listener)
+{
+    qsizetype bytes = sides[FromClient].gathered.capacity() + sides[FromServer].gathered.capacity();
+    for (const Request &request : std::as_const(requests)) {
+        bytes += request.header.capacity();
+    }
+    bytes += response.request.header.capacity();
+    if (!held.set(listener.headerBudget(), bytes)) {
+        giveUp();
+        held.release();
     }
 }
 

@@ -27,7 +27,9 @@ class HttpListener
 public:
     virtual void mediaFound(const HttpMedia &media) = 0;
     // Where the bodies of playlists are counted; none keeps no bodies.
-    virtual BodyBudget *bodyBudget() { return nullptr; }
+    virtual ByteBudget *bodyBudget() { return nullptr; }
+    // Where header text held by the parsers is counted; none leaves it to the parsers' own limits.
+    virtual ByteBudget *headerBudget() { return nullptr; }
 
 protected:
     ~HttpListener() = default;
@@ -101,6 +103,9 @@ private:
         Request request;
     };
 
+    void read(Direction direction, const uchar *data, qsizetype size, HttpListener &listener);
+    // Counts the header text held now against the listener's budget; gives the connection up when it is spent.
+    void account(HttpListener &listener);
     qsizetype takeHead(Direction direction, const uchar *data, qsizetype size, HttpListener &listener);
     bool takeLine(Side &side, const uchar *&data, qsizetype &size, QByteArrayView &line);
     bool parseRequest(QByteArrayView block);
@@ -117,6 +122,7 @@ private:
     QList<Request> requests;
     Response response;
     // Requests may have been missed: responses are not told until one ends with none outstanding.
+    BudgetShare held;
     bool uncertain = false;
     bool serverFound = false;
     bool gaveUp = false;

@@ -5,18 +5,9 @@
 
 #include <utility>
 
-bool BodyBudget::take(qsizetype size)
-{
-    if (used + size > limit) {
-        return false;
-    }
-    used += size;
-    return true;
-}
-
 KeptBody::KeptBody() = default;
 
-KeptBody::KeptBody(BodyBudget &bodies, QByteArrayView contentEncoding, const char *what)
+KeptBody::KeptBody(ByteBudget &bodies, QByteArrayView contentEncoding, const char *what)
     : budget(&bodies)
     , decoder(std::make_unique<BodyDecoder>(contentEncoding.toByteArray()))
     , kind(what)

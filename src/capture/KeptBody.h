@@ -1,30 +1,13 @@
 #pragma once
 
+#include "ByteBudget.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 
 #include <memory>
 
 class BodyDecoder;
-
-// The bytes of answer bodies that all connections of one capture keep together. One thread at a time.
-class BodyBudget
-{
-public:
-    explicit BodyBudget(qsizetype bytes)
-        : limit(bytes)
-    { }
-    Q_DISABLE_COPY_MOVE(BodyBudget)
-
-    // false when size more bytes would pass the limit.
-    bool take(qsizetype size);
-    void give(qsizetype size) { used -= size; }
-    qsizetype inUse() const { return used; }
-
-private:
-    const qsizetype limit;
-    qsizetype used = 0;
-};
 
 // One answer's body kept whole, its content coding undone, up to bodyLimit bytes and within the capture's budget.
 // A body that passes either, cannot be decoded or loses bytes is given up with one log line; what it held is
@@ -36,7 +19,7 @@ public:
 
     KeptBody();
     // contentEncoding: the answer's Content-Encoding, empty for none. what: the kind of body, for the log line.
-    KeptBody(BodyBudget &budget, QByteArrayView contentEncoding, const char *what);
+    KeptBody(ByteBudget &budget, QByteArrayView contentEncoding, const char *what);
     ~KeptBody();
     KeptBody(KeptBody &&other) noexcept;
     KeptBody &operator=(KeptBody &&other) noexcept;
@@ -58,7 +41,7 @@ private:
     void giveUp(const char *why);
     void release();
 
-    BodyBudget *budget = nullptr;
+    ByteBudget *budget = nullptr;
     std::unique_ptr<BodyDecoder> decoder;
     QByteArray kept;
     // Bytes taken from the budget.

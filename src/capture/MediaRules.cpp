@@ -48,7 +48,7 @@ int matches(QByteArrayView seen, std::string_view signature)
 } // namespace
 
 bool MediaRules::start(bool get, qint64 status, qint64 bodyLength, QByteArrayView contentType,
-                       QByteArrayView contentRange, QByteArrayView contentEncoding, BodyBudget *budget)
+                       QByteArrayView contentRange, QByteArrayView contentEncoding, ByteBudget *budget)
 {
     *this = MediaRules();
     if (!get || status < 200 || status > 299 || bodyLength == 0) {

@@ -20,7 +20,7 @@ public:
     // The answer's head: bodyLength as its framing gives it, -1 when unknown. budget: where kept playlists are
     // counted; without one none are kept. Returns whether it is due now.
     bool start(bool get, qint64 status, qint64 bodyLength, QByteArrayView contentType, QByteArrayView contentRange,
-               QByteArrayView contentEncoding = {}, BodyBudget *budget = nullptr);
+               QByteArrayView contentEncoding = {}, ByteBudget *budget = nullptr);
     // Body bytes passed: seen, or (data null) unseen. Returns whether the answer is due now.
     bool body(const uchar *data, qsizetype size);
     // The body ended as its framing said. Returns whether the answer is due now (a playlist).
@@ -60,6 +60,6 @@ private:
     qint64 total = -1;
     qint64 bodySeen = 0;
     QByteArray type;
-    BodyBudget *bodies = nullptr;
+    ByteBudget *bodies = nullptr;
     KeptBody playlist;
 };

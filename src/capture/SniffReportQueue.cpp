@@ -4,9 +4,19 @@
 
 #include <algorithm>
 
-SniffReportQueue::SniffReportQueue(qsizetype capacity, qsizetype bodyCapacity)
+namespace {
+
+qsizetype weight(const SniffReport &report)
+{
+    return report.url.size() + report.requestHeader.size() + report.contentLength.size() + report.mediaType.size()
+        + report.body.size();
+}
+
+} // namespace
+
+SniffReportQueue::SniffReportQueue(qsizetype capacity, qsizetype byteCapacity)
     : limit(std::max<qsizetype>(capacity, 1))
-    , bodyLimit(bodyCapacity)
+    , byteLimit(byteCapacity)
 { }
 
 void SniffReportQueue::push(SniffReport report)
@@ -14,10 +24,10 @@ void SniffReportQueue::push(SniffReport report)
     bool dropped = false;
     {
         const std::lock_guard lock(mutex);
-        bodyBytes += report.body.size();
+        bytes += weight(report);
         reports.push_back(std::move(report));
-        while (qsizetype(reports.size()) > limit || (bodyBytes > bodyLimit && reports.size() > 1)) {
-            bodyBytes -= reports.front().body.size();
+        while (qsizetype(reports.size()) > limit || (bytes > byteLimit && reports.size() > 1)) {
+            bytes -= weight(reports.front());
             reports.pop_front();
             dropped = true;
         }
@@ -35,7 +45,7 @@ std::optional<SniffReport> SniffReportQueue::take()
     }
     SniffReport oldest = std::move(reports.front());
     reports.pop_front();
-    bodyBytes -= oldest.body.size();
+    bytes -= weight(oldest);
     return oldest;
 }
 

@@ -13,12 +13,13 @@ struct SniffReport
     QByteArray body {};
 };
 
-// The program-wide queue between the capture threads and the window's thread. Bounded in reports and in the bytes of
-// the playlists they carry: a window that stops draining must not let the capture threads eat the memory.
+// The program-wide queue between the capture threads and the window's thread. Bounded in reports and in the bytes
+// they carry (request headers, playlists): a window that stops draining must not let the capture threads eat the
+// memory.
 class SniffReportQueue
 {
 public:
-    explicit SniffReportQueue(qsizetype capacity = 1000, qsizetype bodyCapacity = qsizetype(32) << 20);
+    explicit SniffReportQueue(qsizetype capacity = 1000, qsizetype byteCapacity = qsizetype(32) << 20);
 
     // When full, drops the oldest entries and logs one line saying so.
     void push(SniffReport report);
@@ -28,8 +29,8 @@ public:
 
 private:
     const qsizetype limit;
-    const qsizetype bodyLimit;
+    const qsizetype byteLimit;
     mutable std::mutex mutex;
     std::deque<SniffReport> reports;
-    qsizetype bodyBytes = 0;
+    qsizetype bytes = 0;
 };

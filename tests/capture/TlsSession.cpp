@@ -141,6 +141,16 @@ QByteArray TlsSession::http2Request(QByteArrayView authority, QByteArrayView pat
     return "PRI * HTTP/2.0\r\n\r\nSM\r\n\r\n" + frame(0x4, 0, 0, {}) + frame(0x1, 0x5, 1, block);
 }
 
+QByteArray TlsSession::http2Get(quint32 stream, QByteArrayView path, int padFields)
+{
+    QByteArray block = literal(":method", "GET") + literal(":scheme", "https") + literal(":authority", "media.test")
+        + literal(":path", path);
+    for (int field = 0; field < padFields; ++field) {
+        block += literal("x-pad", QByteArray(100, 'p'));
+    }
+    return frame(0x1, 0x5, stream, block);
+}
+
 QByteArray TlsSession::http2AnswerHead(quint32 stream, QByteArrayView contentType, qint64 length)
 {
     const QByteArray block = literal(":status", "200") + literal("content-type", contentType)

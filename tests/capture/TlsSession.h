@@ -34,6 +34,8 @@ public:
     // HTTP/2 as a browser and server speak it: the preface, SETTINGS, a GET, and a 200 answer's head, each header
     // block as literals without indexing.
     static QByteArray http2Request(QByteArrayView authority, QByteArrayView path);
+    // A further GET on stream, its header block padded with fields of 100 bytes each.
+    static QByteArray http2Get(quint32 stream, QByteArrayView path, int padFields = 0);
     static QByteArray http2AnswerHead(quint32 stream, QByteArrayView contentType, qint64 length);
     static QByteArray http2Data(quint32 stream, QByteArrayView payload, bool last);
 

@@ -79,6 +79,7 @@ private slots:
     void reports();
     void ignoredUrlSuppressesOneReportPerEntry();
     void playlistBodiesWithinBudget();
+    void headerTextWithinBudget();
     void fullTableDropsTheOldest();
     void malformedFramesAreSkipped_data();
     void malformedFramesAreSkipped();
@@ -303,6 +304,31 @@ void tst_FrameMatcher::playlistBodiesWithinBudget()
     const QByteArray length = QByteArray::number(large.size()) + "\r\n";
     compare({ { "mediahost/v/clip.flv", clip, length, "HLS", {} },
               { "mediahost/v/clip.flv", clip, QByteArray::number(small.size()) + "\r\n", "HLS", small } });
+}
+
+void tst_FrameMatcher::headerTextWithinBudget()
+{
+    ConnectionLimits limits;
+    limits.headerBytes = 256 * 1024;
+    matcher = std::make_unique<FrameMatcher>(
+        *ignored, [this](SniffReport report) { received.append(report); }, nullptr, limits);
+    // Requests whose headers never end, each near the parser's own limit: only the first few fit in the budget.
+    QList<TcpFlow> endless;
+    for (quint16 port = 40000; port < 40020; ++port) {
+        endless.append(TcpFlow({ client.address, port }, server));
+        feed(endless.last().out("GET /a HTTP/1.1\r\nX-Pad: " + QByteArray(60'000, 'a')));
+        QVERIFY(matcher->connections().headerBytes() <= limits.headerBytes);
+    }
+    QVERIFY(matcher->connections().headerBytes() > limits.headerBytes / 2);
+    for (TcpFlow &flow : endless) {
+        feed(flow.out({}, Tcp::rst | Tcp::ack));
+    }
+    QCOMPARE(matcher->connections().headerBytes(), 0);
+    QCOMPARE(matcher->connections().overallBytes(), 0);
+    TcpFlow after({ client.address, 50001 }, server);
+    feed(after.out(clip));
+    feed(after.in(ok("Content-Type: video/mp4\r\nContent-Length: 1\r\n", "x")));
+    compare({ { "mediahost/v/clip.flv", clip, "1\r\n", "mp4\r\n" } });
 }
 
 void tst_FrameMatcher::fullTableDropsTheOldest()

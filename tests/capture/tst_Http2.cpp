@@ -18,9 +18,9 @@ struct Listener final : HttpListener
                     + QByteArray::number(media.size) + '|' + media.mediaType
                     + (media.body.isEmpty() ? QByteArray() : '|' + media.body));
     }
-    BodyBudget *bodyBudget() override { return &budget; }
+    ByteBudget *bodyBudget() override { return &budget; }
     QByteArrayList told;
-    BodyBudget budget { 1 << 20 };
+    ByteBudget budget { 1 << 20 };
 };
 
 int logLines = 0;

@@ -13,7 +13,7 @@ class tst_SniffReportQueue final : public QObject
 private slots:
     void boundedOldestFirst_data();
     void boundedOldestFirst();
-    void playlistBytesBounded();
+    void reportBytesBounded();
     void producersAndOneConsumer_data();
     void producersAndOneConsumer();
 };
@@ -50,12 +50,12 @@ void tst_SniffReportQueue::boundedOldestFirst()
     QCOMPARE(queue.size(), 0);
 }
 
-void tst_SniffReportQueue::playlistBytesBounded()
+void tst_SniffReportQueue::reportBytesBounded()
 {
     SniffReportQueue queue(10, 100);
-    for (const char *url : { "a", "b", "c" }) {
-        queue.push({ url, {}, "?", "HLS", QByteArray(40, 'p') });
-    }
+    queue.push({ "a", {}, "?", "HLS", QByteArray(40, 'p') });
+    queue.push({ "b", {}, "?", "HLS", QByteArray(40, 'p') });
+    queue.push({ "c", QByteArray(40, 'h'), "?", "mp4" });
     // The newest is kept even alone over the limit.
     QCOMPARE(queue.take()->url, QByteArray("b"));
     queue.push({ "d", {}, "?", "HLS", QByteArray(150, 'p') });

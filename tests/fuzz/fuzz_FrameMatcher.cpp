@@ -52,16 +52,19 @@ public:
         touch(media.mediaType);
         touch(media.body);
     }
-    BodyBudget *bodyBudget() override { return &budget; }
+    ByteBudget *bodyBudget() override { return &budget; }
+    ByteBudget *headerBudget() override { return &headers; }
 
 private:
-    BodyBudget budget { 1 << 20 };
+    ByteBudget budget { 1 << 20 };
+    ByteBudget headers { 256 * 1024 };
 };
 
 void http2(const uint8_t *data, size_t size)
 {
-    Http2Reader reader;
+    // Before the reader, which gives back what it took from the listener's budgets.
     Touching listener;
+    Http2Reader reader;
     forEachRecord(data, size, [&](quint8 control, const uchar *bytes, qsizetype length) {
         reader.feed(control & 1 ? HttpParser::FromServer : HttpParser::FromClient, bytes, length, listener);
     });
@@ -92,6 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         limits.piecesPerDirection = 8;
         limits.heldBytes = 8192;
         limits.tlsHeldBytes = 65536;
+        limits.headerBytes = 65536;
     }
     KeyLog keys;
     bool keyRecord = selector & fuzzKeyLog;
@@ -117,7 +121,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         matcher.handleFrame(linkType, frame, length, now);
         const ConnectionTable &table = matcher.connections();
         if (table.size() > limits.connections || table.heldBytes() < 0 || table.heldBytes() > limits.heldBytes
-            || table.tlsHeldBytes() < 0 || table.tlsHeldBytes() > limits.tlsHeldBytes) {
+            || table.tlsHeldBytes() < 0 || table.tlsHeldBytes() > limits.tlsHeldBytes || table.headerBytes() < 0
+            || table.headerBytes() > limits.headerBytes || table.overallBytes() > limits.overallBytes) {
             std::abort();
         }
     });
