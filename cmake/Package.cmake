@@ -3,6 +3,7 @@ include(GNUInstallDirs)
 
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/corvane2.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/corvane2.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/corvane2)
 install(FILES ${CMAKE_SOURCE_DIR}/resources/logo.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
   RENAME corvane2.svg)
 
