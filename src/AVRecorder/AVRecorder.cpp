@@ -2,6 +2,7 @@
 
 #include "CaptureCommands.h"
 #include "Grabbers.h"
+#include "MessageBox.h"
 #include "NcFramelessHelper.h"
 #include "RecordingCopy.h"
 #include "Registry.h"
@@ -16,7 +17,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeySequence>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -197,23 +197,20 @@ void AVRecorder::cancel()
     if (ending != Ending::None) {
         return;
     }
-    QMessageBox box(QMessageBox::Question, QStringLiteral("AV Recorder"),
-                    QStringLiteral("Keep what was recorded so far?"), QMessageBox::NoButton, stopDialog.get());
-    QPushButton *keep = box.addButton(QStringLiteral("Keep"), QMessageBox::AcceptRole);
-    keep->setObjectName(QStringLiteral("keepRecording"));
-    QPushButton *drop = box.addButton(QStringLiteral("Discard"), QMessageBox::DestructiveRole);
-    drop->setObjectName(QStringLiteral("discardRecording"));
-    QPushButton *goOn = box.addButton(QStringLiteral("Go on recording"), QMessageBox::RejectRole);
-    goOn->setObjectName(QStringLiteral("goOnRecording"));
-    box.setDefaultButton(goOn);
-    box.setEscapeButton(goOn);
-    box.exec();
-    if (box.clickedButton() == keep) {
+    enum { Keep, Discard, GoOn };
+    const qsizetype answer = MessageBox::choose(
+        stopDialog.get(), QMessageBox::Question, QStringLiteral("AV Recorder"),
+        QStringLiteral("Keep what was recorded so far?"),
+        { { QStringLiteral("Keep"), QMessageBox::AcceptRole, QStringLiteral("keepRecording") },
+          { QStringLiteral("Discard"), QMessageBox::DestructiveRole, QStringLiteral("discardRecording") },
+          { QStringLiteral("Go on recording"), QMessageBox::RejectRole, QStringLiteral("goOnRecording") } },
+        GoOn);
+    if (answer == Keep) {
         trace() << "cancel"
                 << ":"
                 << "keep";
         stop();
-    } else if (box.clickedButton() == drop) {
+    } else if (answer == Discard) {
         trace() << "cancel"
                 << ":"
                 << "discard";
@@ -274,16 +271,14 @@ bool AVRecorder::onMultiDesktopScreens()
     if (count < 2) {
         return true;
     }
-    setBackgroundColor(QStringLiteral("none"));
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Monitors number: %1").arg(count),
-                    QStringLiteral("It appears you computer is connected to more than one monitor.<br>In order for the "
-                                   "SC Recorder to work correctly, you must have only one active monitor."),
-                    QMessageBox::Ignore | QMessageBox::Abort);
-    box.setAttribute(Qt::WA_QuitOnClose, false);
-    box.setDefaultButton(QMessageBox::Abort);
-    if (box.exec() == QMessageBox::Ignore) {
+    const QMessageBox::StandardButton answer
+        = MessageBox::ask(nullptr, QMessageBox::Warning, QStringLiteral("Monitors number: %1").arg(count),
+                          QStringLiteral("It appears you computer is connected to more than one monitor.<br>In order "
+                                         "for the SC Recorder to work correctly, you must have only one active "
+                                         "monitor."),
+                          QMessageBox::Ignore | QMessageBox::Abort, QMessageBox::Abort);
+    if (answer == QMessageBox::Ignore) {
         trace() << "Ignore";
-        setBackgroundColor(QStringLiteral("gray"));
         return true;
     }
     trace() << "Cancel";
@@ -359,7 +354,7 @@ void AVRecorder::merged(bool ok)
         QFile::remove(files.resultFile);
         if (!RecordingCopy::hasRecording(files.videoFile)) {
             removeFiles();
-            tell(QMessageBox::Warning, QStringLiteral("Nothing was recorded.\n") + grabbers->failureDetail());
+            tell(QStringLiteral("Nothing was recorded.\n") + grabbers->failureDetail());
             emit close();
             return;
         }
@@ -370,7 +365,7 @@ void AVRecorder::merged(bool ok)
     }
     warnings += grabbers->stopProblems();
     if (!warnings.isEmpty()) {
-        tell(QMessageBox::Warning, warnings.join(QLatin1Char('\n')));
+        tell(warnings.join(QLatin1Char('\n')));
     }
     finishRecording();
 }
@@ -418,7 +413,7 @@ void AVRecorder::captureFailed(const QString &message)
         }
     }
     if (ending != Ending::Discard && ending != Ending::Close) {
-        tell(QMessageBox::Warning, message);
+        tell(message);
     }
     emit close();
 }
@@ -431,9 +426,8 @@ void AVRecorder::removeFiles()
     }
 }
 
-void AVRecorder::tell(QMessageBox::Icon icon, const QString &text)
+void AVRecorder::tell(const QString &text)
 {
-    QMessageBox box(icon, QStringLiteral("AV Recorder"), text, QMessageBox::Ok);
-    box.setAttribute(Qt::WA_QuitOnClose, false);
-    box.exec();
+    // No parent: the recorder and its stop dialog are hidden by now.
+    MessageBox::warning(nullptr, QStringLiteral("AV Recorder"), text);
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QMessageBox>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -77,7 +76,7 @@ private:
     void discard();
     void removeFiles();
     void showBusy();
-    void tell(QMessageBox::Icon icon, const QString &text);
+    void tell(const QString &text);
 
     // How a recording that is being stopped ends.
     enum class Ending { None, Keep, Discard, Close };

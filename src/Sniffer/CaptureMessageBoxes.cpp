@@ -1,8 +1,8 @@
 #include "CaptureMessageBoxes.h"
 
-#include <QMessageBox>
+#include "MessageBox.h"
 
 void CaptureMessageBoxes::critical(const QString &text)
 {
-    QMessageBox::critical(nullptr, text, text, QMessageBox::Ok);
+    MessageBox::critical(nullptr, text, text);
 }

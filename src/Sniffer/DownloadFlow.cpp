@@ -2,6 +2,7 @@
 
 #include "FormatListing.h"
 #include "FormatRows.h"
+#include "MessageBox.h"
 #include "SaveName.h"
 #include "SaveTargets.h"
 #include "Trace.h"
@@ -12,7 +13,6 @@
 #include <QDir>
 #include <QKeySequence>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QShortcut>
 
 void Sniffer::initDownloader()
@@ -220,10 +220,8 @@ void Sniffer::postDownload()
             << ":"
             << "OK";
     progress->progressBar->setValue(progress->progressBar->maximum());
-    setStyleSheet(QString());
     stopDots();
-    QMessageBox::information(this, QStringLiteral("Processing state:"), QStringLiteral("Processing is completed"),
-                             QMessageBox::Ok);
+    MessageBox::information(this, QStringLiteral("Processing state:"), QStringLiteral("Processing is completed"));
     if (recorderSaveMode) {
         trace() << "postDownload"
                 << ":"

@@ -1,13 +1,13 @@
 #include "Sniffer.h"
 
 #include "MenuEntries.h"
+#include "MessageBox.h"
 #include "Trace.h"
 #include "ui_Navigation.h"
 
 #include <QAction>
 #include <QDesktopServices>
 #include <QMenu>
-#include <QMessageBox>
 #include <QUrl>
 
 #include <algorithm>
@@ -81,7 +81,7 @@ void Sniffer::onClickHelpItem()
     const HelpTarget target = MenuEntries::interpretHelpTarget(link->target);
     switch (target.kind) {
     case HelpTarget::ShowCaption:
-        QMessageBox::information(this, QStringLiteral("Help"), link->action->text(), QMessageBox::Ok);
+        MessageBox::information(this, QStringLiteral("Help"), link->action->text());
         break;
     case HelpTarget::OpenUrl:
         QDesktopServices::openUrl(QUrl(target.value));

@@ -1,11 +1,10 @@
 #include "Sniffer.h"
 
+#include "MessageBox.h"
 #include "MessageBuilder.h"
 #include "Program.h"
-#include "Trace.h"
 
 #include <QDir>
-#include <QMessageBox>
 
 static_assert(int(Sniffer::Warning) == int(MessageBuilder::Kind::Warning)
               && int(Sniffer::Error) == int(MessageBuilder::Kind::Error)
@@ -13,27 +12,17 @@ static_assert(int(Sniffer::Warning) == int(MessageBuilder::Kind::Warning)
 
 void Sniffer::showErrorMessage(int id, MessageKind kind, const QString &detail)
 {
-    // The recorder-save mode's dark style would otherwise be inherited by the box.
-    const QString style = styleSheet();
-    setStyleSheet(QString());
-
     const MessageBuilder::Message message
         = MessageBuilder::build(settingsLists, id, static_cast<MessageBuilder::Kind>(kind), errorContext);
-    QDebug line = message.critical ? traceError() : trace();
-    line << "showErrorMessage"
-         << ":" << message.title << ":" << message.text;
-    if (!detail.isEmpty()) {
-        line << detail;
-    }
-
     QString text = message.text;
     if (!detail.isEmpty()) {
         text += QStringLiteral("<br><br>") + detail.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"));
     }
-    QMessageBox box(message.critical ? QMessageBox::Critical : QMessageBox::Warning, message.title,
-                    text + message.footer, QMessageBox::Ok, this);
-    box.exec();
-    setStyleSheet(style);
+    if (message.critical) {
+        MessageBox::critical(this, message.title, text + message.footer);
+    } else {
+        MessageBox::warning(this, message.title, text + message.footer);
+    }
 }
 
 void Sniffer::showWarning(int id)
@@ -64,12 +53,8 @@ UserFileSave::Replace Sniffer::confirmReplace(const QStringList &paths, bool &ca
     if (existing.isEmpty()) {
         return UserFileSave::Replace::Refuse;
     }
-    const QString style = styleSheet();
-    setStyleSheet(QString());
-    const bool agreed = QMessageBox::question(this, Program::name,
-                                              tr("%1 already exists. Replace it?").arg(existing.join(tr(" and "))))
-        == QMessageBox::Yes;
-    setStyleSheet(style);
+    const bool agreed = MessageBox::question(this, Program::name,
+                                             tr("%1 already exists. Replace it?").arg(existing.join(tr(" and "))));
     cancelled = !agreed;
     return agreed ? UserFileSave::Replace::Agreed : UserFileSave::Replace::Refuse;
 }

@@ -9,6 +9,7 @@
 #include "CaptureHelper.h"
 #include "DownloadTexts.h"
 #include "ExternalTools.h"
+#include "MessageBox.h"
 #include "MessageIds.h"
 #include "Options.h"
 #include "Program.h"
@@ -28,7 +29,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
-#include <QMessageBox>
 #include <QSignalBlocker>
 #include <QTimer>
 
@@ -289,7 +289,7 @@ void Sniffer::onClickSniffBrowser()
     }
     const QString program = QDir::toNativeSeparators(choice->program);
     if (!problem.isEmpty()) {
-        QMessageBox::critical(this, Program::name, tr("The browser %1 could not be started: %2").arg(program, problem));
+        MessageBox::critical(this, Program::name, tr("The browser %1 could not be started: %2").arg(program, problem));
         return;
     }
     trace() << "onClickSniffBrowser"
@@ -308,10 +308,10 @@ void Sniffer::onClickSniffBrowser()
         if (notStarted || failed) {
             traceError() << "onClickSniffBrowser"
                          << ":" << program << how << exitCode << reason;
-            QMessageBox::critical(this, Program::name,
-                                  (notStarted ? tr("The browser %1 could not be started: %2")
-                                              : tr("The browser %1 ended with an error: %2"))
-                                      .arg(program, reason));
+            MessageBox::critical(this, Program::name,
+                                 (notStarted ? tr("The browser %1 could not be started: %2")
+                                             : tr("The browser %1 ended with an error: %2"))
+                                     .arg(program, reason));
         }
     });
     ToolProcess::Options running;
@@ -348,8 +348,8 @@ void Sniffer::onClickOldSnifferPreview()
         const QString reason = player->errorLine();
         player->deleteLater();
         if (how == ToolProcess::End::FailedToStart) {
-            QMessageBox::critical(this, Program::name,
-                                  tr("The player %1 could not be started: %2").arg(program, reason));
+            MessageBox::critical(this, Program::name,
+                                 tr("The player %1 could not be started: %2").arg(program, reason));
         }
     });
     ToolProcess::Options playing;
@@ -436,7 +436,7 @@ QString Sniffer::onClickOldSnifferDownload()
     if (saved) {
         return path;
     }
-    QMessageBox::information(this, Program::name, tr("Download canceled."), QMessageBox::Ok);
+    MessageBox::information(this, Program::name, tr("Download canceled."));
     return {};
 }
 
@@ -521,9 +521,9 @@ void Sniffer::onOldSnifferDownloadFinished(QString path)
         traceError() << "onOldSnifferDownloadFinished"
                      << ":"
                      << "cannot copy to" << target << failure;
-        QMessageBox::information(this, Program::name,
-                                 tr("The download was saved as %1, but the audio copy %2 could not be written: %3")
-                                     .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(target), failure));
+        MessageBox::information(this, Program::name,
+                                tr("The download was saved as %1, but the audio copy %2 could not be written: %3")
+                                    .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(target), failure));
     }
 }
 

@@ -1,11 +1,11 @@
 #include "Sniffer.h"
 
+#include "MessageBox.h"
 #include "Program.h"
 #include "Trace.h"
 #include "ui_Progress.h"
 
 #include <QDir>
-#include <QMessageBox>
 #include <QRandomGenerator>
 #include <QTimer>
 
@@ -79,9 +79,9 @@ void Sniffer::stopLastProcess()
     downloader->stop();
     showLayer(LayerMain);
     if (!downloader->keptDownload().isEmpty()) {
-        QMessageBox::information(this, Program::name,
-                                 tr("The conversion was cancelled. The downloaded file is kept as %1.")
-                                     .arg(QDir::toNativeSeparators(downloader->keptDownload())));
+        MessageBox::information(this, Program::name,
+                                tr("The conversion was cancelled. The downloaded file is kept as %1.")
+                                    .arg(QDir::toNativeSeparators(downloader->keptDownload())));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "DataFolder.h"
 #include "LeftoverRecording.h"
+#include "MessageBox.h"
 #include "MessageIds.h"
 #include "Platform.h"
 #include "RecordingCopy.h"
@@ -13,8 +14,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QMessageBox>
-#include <QPushButton>
 
 void Sniffer::initRecorder()
 {
@@ -57,15 +56,14 @@ void Sniffer::runRecorderAV()
             << "Ok";
     if (Platform::isOlderThanNt52()) {
         const QString blanks(29, QLatin1Char(' '));
-        QMessageBox::warning(this,
-                             QStringLiteral("SC Recorder requires Windows XP Professional x64 Edition (operating "
-                                            "system version 5.2) or newer"),
-                             QStringLiteral("This SC Recorder Module requires Windows XP Professional x64 Edition "
-                                            "(operating system version 5.2) or newer.")
-                                 + blanks + QStringLiteral("<br><br>") + blanks
-                                 + QStringLiteral("It appears that you have an older OS, therefore, it will not run "
-                                                  "on your machine."),
-                             QMessageBox::Ok);
+        MessageBox::warning(this,
+                            QStringLiteral("SC Recorder requires Windows XP Professional x64 Edition (operating "
+                                           "system version 5.2) or newer"),
+                            QStringLiteral("This SC Recorder Module requires Windows XP Professional x64 Edition "
+                                           "(operating system version 5.2) or newer.")
+                                + blanks + QStringLiteral("<br><br>") + blanks
+                                + QStringLiteral("It appears that you have an older OS, therefore, it will not run "
+                                                 "on your machine."));
         return;
     }
     // One recorder at a time; a second press while one is open only brings it back.
@@ -146,8 +144,8 @@ void Sniffer::errorRecorderAV(int code, const QString &description)
                  << "description"
                  << ":" << description;
     retireRecorder();
-    QMessageBox::critical(this, QStringLiteral("AV Recorder"),
-                          description + QStringLiteral("<hr>") + QString::number(code), QMessageBox::Ok);
+    MessageBox::critical(this, QStringLiteral("AV Recorder"),
+                         description + QStringLiteral("<hr>") + QString::number(code));
     show();
 }
 
@@ -205,11 +203,8 @@ void Sniffer::saveRecorderAV(const QString &source)
         return;
     }
     traceError() << "File " + newFile + "cannot be created" << outcome.reason;
-    const QString style = styleSheet();
-    setStyleSheet(QString());
-    QMessageBox::critical(this, QStringLiteral("Processing error:"),
-                          RecordingCopy::failureText(newFile, oldFile, outcome.reason), QMessageBox::Ok);
-    setStyleSheet(style);
+    MessageBox::critical(this, QStringLiteral("Processing error:"),
+                         RecordingCopy::failureText(newFile, oldFile, outcome.reason));
 }
 
 bool Sniffer::discardRecording()
@@ -218,18 +213,14 @@ bool Sniffer::discardRecording()
         && !RecordingCopy::hasRecording(lastRecording.audioFile)) {
         return true;
     }
-    const QString style = styleSheet();
-    setStyleSheet(QString());
-    QMessageBox box(QMessageBox::Question, QStringLiteral("AV Recorder"),
-                    QStringLiteral("Discard this recording? It has not been saved."), QMessageBox::NoButton, this);
-    QPushButton *drop = box.addButton(QStringLiteral("Discard"), QMessageBox::DestructiveRole);
-    drop->setObjectName(QStringLiteral("discardRecording"));
-    QPushButton *keep = box.addButton(QStringLiteral("Keep it"), QMessageBox::RejectRole);
-    box.setDefaultButton(keep);
-    box.setEscapeButton(keep);
-    box.exec();
-    setStyleSheet(style);
-    if (box.clickedButton() != drop) {
+    enum { Discard, Keep };
+    const qsizetype answer = MessageBox::choose(
+        this, QMessageBox::Question, QStringLiteral("AV Recorder"),
+        QStringLiteral("Discard this recording? It has not been saved."),
+        { { QStringLiteral("Discard"), QMessageBox::DestructiveRole, QStringLiteral("discardRecording") },
+          { QStringLiteral("Keep it"), QMessageBox::RejectRole, QString() } },
+        Keep);
+    if (answer != Discard) {
         return false;
     }
     removeRecording();

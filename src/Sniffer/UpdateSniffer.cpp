@@ -1,5 +1,6 @@
 #include "Sniffer.h"
 
+#include "MessageBox.h"
 #include "MessageIds.h"
 #include "Program.h"
 #include "ToolUpdate.h"
@@ -9,7 +10,6 @@
 
 #include <QDate>
 #include <QDesktopServices>
-#include <QMessageBox>
 #include <QSettings>
 #include <QUrl>
 
@@ -47,8 +47,8 @@ void Sniffer::startToolUpdate(bool asked)
             << "OK";
     // Replacing the tool under a running download could break it; the progress page stays as it is.
     if (downloader->isBusy()) {
-        QMessageBox::information(this, Program::name,
-                                 tr("The site-download tool is busy. Update it once the download has finished."));
+        MessageBox::information(this, Program::name,
+                                tr("The site-download tool is busy. Update it once the download has finished."));
         return;
     }
     updateAsked = asked;
@@ -80,7 +80,7 @@ void Sniffer::systemToolKept()
              "sudo apt install --only-upgrade yt-dlp), or press Ctrl+U when you are online: Corvane 2 then "
              "fetches a current copy of its own. This note is shown only once.")
               .arg(version.isEmpty() ? QString() : tr(" (version %1)").arg(version), downloader->lastToolMessage());
-    QMessageBox::information(this, Program::name, text, QMessageBox::Ok);
+    MessageBox::information(this, Program::name, text);
 }
 
 void Sniffer::postUpdateSniffer()
@@ -98,7 +98,7 @@ void Sniffer::postUpdateSniffer()
         text.append(version);
     }
     text.append(QStringLiteral("is up-to-date"));
-    QMessageBox::information(this, Program::name, text.join(QLatin1Char(' ')), QMessageBox::Ok);
+    MessageBox::information(this, Program::name, text.join(QLatin1Char(' ')));
 }
 
 void Sniffer::testSniffer()

@@ -2,9 +2,9 @@
 
 #include "CYouTubeDownloader.h"
 #include "DownloadTexts.h"
+#include "MessageBox.h"
 #include "ui_CHttpDownloadDlg.h"
 
-#include <QMessageBox>
 #include <QUrl>
 
 CYouTubeDownloadDlg::CYouTubeDownloadDlg(QWidget *parent)
@@ -169,14 +169,11 @@ void CYouTubeDownloadDlg::endTransfer(bool aborted, int networkError, const QStr
     if (aborted) {
         done(0);
     } else if (networkError != 0) {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), QStringLiteral("Server Error"), QMessageBox::Ok,
-                        this);
         // What went wrong, in the network layer's words ("Connection refused", "... Not Found").
-        box.setInformativeText(errorText);
-        box.exec();
+        MessageBox::critical(this, QStringLiteral("Error"), QStringLiteral("Server Error"), errorText);
         done(0);
     } else if (!errorText.isEmpty()) {
-        QMessageBox::critical(this, QStringLiteral("Error"), errorText);
+        MessageBox::critical(this, QStringLiteral("Error"), errorText);
         done(0);
     } else {
         done(1);

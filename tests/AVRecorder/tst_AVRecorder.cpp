@@ -2,11 +2,13 @@
 #include "Files.h"
 #include "Grabbers.h"
 #include "Modal.h"
+#include "Readable.h"
 #include "TempHome.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -237,8 +239,13 @@ void tst_AVRecorder::closingStopDialogAsks()
     QTRY_COMPARE(starts(QStringLiteral("audio")).size() + starts(QStringLiteral("video")).size(), 2);
 
     QString question;
-    answerNextModal([&question, answer](QWidget *modal) {
+    bool readable = false;
+    answerNextModal([&question, &readable, answer](QWidget *modal) {
         question = qobject_cast<QMessageBox *>(modal)->text();
+        // Asked over the stop dialog, whose black style sheet must reach neither the words nor the buttons.
+        const QList<QPushButton *> buttons = modal->findChildren<QPushButton *>();
+        readable = darkOnLight(modal->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))) && buttons.size() == 3
+            && std::all_of(buttons.cbegin(), buttons.cend(), darkOnLight);
         modal->findChild<QPushButton *>(answer)->click();
     });
     if (byEscape) {
@@ -246,7 +253,8 @@ void tst_AVRecorder::closingStopDialogAsks()
     } else {
         QVERIFY(!stopDialog()->close());
     }
-    QVERIFY(!question.isEmpty());
+    QCOMPARE(question, QStringLiteral("Keep what was recorded so far?"));
+    QVERIFY(readable);
     if (answer == QStringLiteral("keepRecording")) {
         QTRY_COMPARE(done.size(), 1);
     } else if (answer == QStringLiteral("discardRecording")) {
