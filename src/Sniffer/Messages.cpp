@@ -2,18 +2,26 @@
 
 #include "MessageBox.h"
 #include "MessageBuilder.h"
+#include "MessageIds.h"
 #include "Program.h"
+#include "Trace.h"
 
 #include <QDir>
 
 static_assert(int(Sniffer::Warning) == int(MessageBuilder::Kind::Warning)
               && int(Sniffer::Error) == int(MessageBuilder::Kind::Error)
               && int(Sniffer::DownloadError) == int(MessageBuilder::Kind::DownloadError));
+static_assert(MessageIds::downloadErrorCount == Downloader::FolderNotWritable + 1);
 
 void Sniffer::showErrorMessage(int id, MessageKind kind, const QString &detail)
 {
     const MessageBuilder::Message message
         = MessageBuilder::build(settingsLists, id, static_cast<MessageBuilder::Kind>(kind), errorContext);
+    if (message.critical) {
+        traceError() << "showErrorMessage"
+                     << ":"
+                     << "error" << id << "raised in" << errorContext.mid(0, 3).join(QLatin1Char(' '));
+    }
     QString text = message.text;
     if (!detail.isEmpty()) {
         text += QStringLiteral("<br><br>") + detail.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>"));

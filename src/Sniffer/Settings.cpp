@@ -28,8 +28,12 @@ void Sniffer::setSettingsFile()
 void Sniffer::provisionSettingsFile()
 {
     const QString templatePath = SettingsFile::templatePath(QCoreApplication::applicationDirPath());
-    SettingsFile::provision(settingsPath, templatePath, Platform::standardFolder(Platform::Folder::Documents),
-                            QDate::currentDate());
+    if (!SettingsFile::provision(settingsPath, templatePath, Platform::standardFolder(Platform::Folder::Documents),
+                                 QDate::currentDate())
+        && !SettingsFile::merge(settingsPath, templatePath)) {
+        traceError() << "provisionSettingsFile"
+                     << "cannot add the template's new entries to" << settingsPath;
+    }
     // Not fatal: the program runs on built-in fallbacks and tries again at the next start.
     if (!QFile::exists(settingsPath) && QFile::exists(templatePath)) {
         traceError() << "provisionSettingsFile"

@@ -57,6 +57,36 @@ bool provision(const QString &settingsPath, const QString &templatePath, const Q
     return true;
 }
 
+bool merge(const QString &settingsPath, const QString &templatePath)
+{
+    if (!QFile::exists(settingsPath) || !QFile::exists(templatePath)) {
+        return true;
+    }
+    const QSettings delivered(templatePath, QSettings::IniFormat);
+    QSettings own(settingsPath, QSettings::IniFormat);
+    bool added = false;
+    for (const QString &key : delivered.allKeys()) {
+        if (!own.contains(key)) {
+            own.setValue(key, delivered.value(key));
+            added = true;
+        }
+    }
+    if (!added) {
+        return true;
+    }
+    own.sync();
+    return own.status() == QSettings::NoError;
+}
+
+const SettingsLists &builtInLists()
+{
+    static const SettingsLists lists = [] {
+        QSettings delivered(QStringLiteral(":/builtin/sniffer.ini"), QSettings::IniFormat);
+        return readAll(delivered);
+    }();
+    return lists;
+}
+
 SettingsList readList(QSettings &settings, const QString &group)
 {
     SettingsList list;

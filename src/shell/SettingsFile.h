@@ -54,6 +54,15 @@ QString templatePath(const QString &applicationDir);
 bool provision(const QString &settingsPath, const QString &templatePath, const QString &documentsFolder,
                const QDate &today);
 
+// A later start: adds the template's entries that the settings file lacks (those of a newer version), keeping
+// every entry the file has, its own texts included; the template stays. False when the settings file could
+// not be written.
+bool merge(const QString &settingsPath, const QString &templatePath);
+
+// The delivered template's lists, compiled into the program: what a message falls back to when the settings
+// file lacks its entry.
+const SettingsLists &builtInLists();
+
 // One group's entries by numeric id; a key that is not a decimal number counts as id 0.
 SettingsList readList(QSettings &settings, const QString &group);
 

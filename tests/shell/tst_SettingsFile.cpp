@@ -43,7 +43,7 @@ private slots:
     void firstRunMovesTemplateAndMakesFolders_data();
     void firstRunMovesTemplateAndMakesFolders();
     void noTemplateMeansNoFileAndNoFolders();
-    void existingFileLeavesTemplateAlone();
+    void laterStartAddsOnlyNewEntries();
     void listIdsAreDecimalKeys();
     void unquotedCommasKeepTheText();
     void deliveredTemplateCoversEveryRaisedId();
@@ -96,18 +96,24 @@ void tst_SettingsFile::noTemplateMeansNoFileAndNoFolders()
     }
 }
 
-void tst_SettingsFile::existingFileLeavesTemplateAlone()
+// A file from an earlier version, with texts of the user's own, meets a newer template.
+void tst_SettingsFile::laterStartAddsOnlyNewEntries()
 {
     Layout layout;
-    writeFile(layout.settingsPath, "last_update=17\n");
-    writeFile(layout.templatePath, "[help]\n1=put back\n");
+    writeFile(layout.settingsPath, "last_update=17\n[error_messages_dl]\n5=\"3~My own words, kept\"\n");
+    QVERIFY(QFile::copy(deliveredTemplate, layout.templatePath));
 
     QVERIFY(
         !SettingsFile::provision(layout.settingsPath, layout.templatePath, layout.home.documents(), QDate(2026, 5, 5)));
+    QVERIFY(SettingsFile::merge(layout.settingsPath, layout.templatePath));
+
     QVERIFY(QFile::exists(layout.templatePath));
     QSettings settings(layout.settingsPath, QSettings::IniFormat);
+    QSettings delivered(deliveredTemplate, QSettings::IniFormat);
     QCOMPARE(settings.value(SettingsKeys::LastUpdate).toString(), QStringLiteral("17"));
-    QVERIFY(SettingsFile::readList(settings, SettingsGroups::Help).isEmpty());
+    SettingsLists expected = SettingsFile::readAll(delivered);
+    expected[SettingsGroups::DownloadErrorMessages][5] = QStringLiteral("3~My own words, kept");
+    QCOMPARE(SettingsFile::readAll(settings), expected);
 }
 
 void tst_SettingsFile::listIdsAreDecimalKeys()

@@ -17,6 +17,13 @@ const QString &listName(Kind kind)
     return SettingsGroups::ErrorMessages;
 }
 
+// A settings file from an earlier version may lack the entry: the program's own text stands in.
+QString entry(const SettingsLists &lists, const QString &group, int id, const QString &fallback)
+{
+    const SettingsList own = lists.value(group);
+    return own.contains(id) ? own.value(id) : SettingsFile::builtInLists().value(group).value(id, fallback);
+}
+
 // Context items land in rich text: escape them so that a comment carrying "<" or "&" shows as written.
 QString contextItem(const QStringList &errorContext, qsizetype position, const QString &fallback)
 {
@@ -27,14 +34,14 @@ QString contextItem(const QStringList &errorContext, qsizetype position, const Q
 
 Message build(const SettingsLists &lists, int id, Kind kind, const QStringList &errorContext)
 {
-    const QString entry = lists.value(listName(kind)).value(id, QStringLiteral("0~Indefinite Error"));
-    const QStringList parts = entry.split(QLatin1Char('~'));
+    const QStringList parts
+        = entry(lists, listName(kind), id, QStringLiteral("0~Indefinite Error")).split(QLatin1Char('~'));
     // toInt() gives 0 for a part that is not a decimal number, which is the wanted fallback.
     const int titleId = parts.value(0).toInt();
 
     Message message;
     message.critical = kind != Kind::Warning;
-    message.title = lists.value(SettingsGroups::ErrorTitles).value(titleId, QStringLiteral("Error"));
+    message.title = entry(lists, SettingsGroups::ErrorTitles, titleId, QStringLiteral("Error"));
     message.text = parts.value(1, QStringLiteral("Indefinite Error"));
     if (message.critical) {
         message.footer = footer(id, kind, errorContext);
@@ -60,7 +67,7 @@ QString footer(int id, Kind kind, const QStringList &errorContext)
         QStringLiteral("<b>error #") + QString::number(id) + QLatin1Char(':') + contextItem(errorContext, 1, unknown)
             + QStringLiteral("</b>"),
         (kind == Kind::DownloadError ? QStringLiteral("[DL] ") : QString()) + QStringLiteral("in '")
-            + contextItem(errorContext, 2, unknown) + QStringLiteral("' : ") + contextItem(errorContext, 0, unknown),
+            + contextItem(errorContext, 2, unknown) + QLatin1Char('\''),
         QStringLiteral("comment: ") + comment,
     };
     return QStringLiteral("<br><br><hr><div style=\"font-size:10px\"><i>") + lines.join(QStringLiteral("<br>"))

@@ -17,13 +17,13 @@ struct Message
     QString title;
     // The entry's own text, without the footer.
     QString text;
-    // Rich-text footer naming where an error was raised; empty for warnings.
+    // Rich-text footer naming the operation that raised an error; empty for warnings.
     QString footer;
 
     QString boxText() const { return text + footer; }
 };
 
-// errorContext: source file, line, operation, then comment lines.
+// errorContext: source file, line, operation, then comment lines. The source file is for the log only.
 Message build(const SettingsLists &lists, int id, Kind kind, const QStringList &errorContext);
 
 QString footer(int id, Kind kind, const QStringList &errorContext);

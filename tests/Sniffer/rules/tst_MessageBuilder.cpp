@@ -1,5 +1,7 @@
 #include "MessageBuilder.h"
+#include "MessageIds.h"
 
+#include <QSettings>
 #include <QTest>
 
 using MessageBuilder::Kind;
@@ -40,6 +42,7 @@ private slots:
     void footer();
     void build_data();
     void build();
+    void missingEntryGivesBuiltInText();
 };
 
 void tst_MessageBuilder::footer_data()
@@ -55,30 +58,25 @@ void tst_MessageBuilder::footer_data()
                               QStringLiteral("processURL") };
 
     QTest::newRow("empty comment") << 3 << error << (where + QStringList { QString() })
-                                   << wrapped(
-                                          QStringLiteral("<b>error #3:36</b><br>in 'processURL' : src/ProcessURL.cpp"
-                                                         "<br>comment: "));
+                                   << wrapped(QStringLiteral("<b>error #3:36</b><br>in 'processURL'<br>comment: "));
     QTest::newRow("inline comment") << 3 << error << (where + QStringList { QStringLiteral("host rejected") })
-                                    << wrapped(
-                                           QStringLiteral("<b>error #3:36</b><br>in 'processURL' : src/ProcessURL.cpp"
-                                                          "<br>comment: host rejected"));
+                                    << wrapped(QStringLiteral("<b>error #3:36</b><br>in 'processURL'"
+                                                              "<br>comment: host rejected"));
     QTest::newRow("two comment lines bulleted")
         << 3 << error << (where + QStringList { QStringLiteral("one"), QStringLiteral("two") })
-        << wrapped(QStringLiteral("<b>error #3:36</b><br>in 'processURL' : src/ProcessURL.cpp"
-                                  "<br>comment: <ul><li>one</li><li>two</li></ul>"));
+        << wrapped(
+               QStringLiteral("<b>error #3:36</b><br>in 'processURL'<br>comment: <ul><li>one</li><li>two</li></ul>"));
     QTest::newRow("download error marks the location line")
         << 5 << download << (where + QStringList { QString() })
-        << wrapped(QStringLiteral("<b>error #5:36</b><br>[DL] in 'processURL' : src/ProcessURL.cpp<br>comment: "));
+        << wrapped(QStringLiteral("<b>error #5:36</b><br>[DL] in 'processURL'<br>comment: "));
     QTest::newRow("file and line only") << 7 << download
                                         << QStringList { QStringLiteral("a.cpp"), QStringLiteral("12") }
-                                        << wrapped(QStringLiteral("<b>error #7:12</b><br>[DL] in '?' : a.cpp"
-                                                                  "<br>comment: ---"));
+                                        << wrapped(QStringLiteral("<b>error #7:12</b><br>[DL] in '?'<br>comment: ---"));
     QTest::newRow("empty context") << 0 << error << QStringList()
-                                   << wrapped(QStringLiteral("<b>error #0:?</b><br>in '?' : ?<br>comment: ---"));
+                                   << wrapped(QStringLiteral("<b>error #0:?</b><br>in '?'<br>comment: ---"));
     QTest::newRow("markup in the context shows as written")
         << 3 << error << (where + QStringList { QStringLiteral("<a> & <b>") })
-        << wrapped(QStringLiteral("<b>error #3:36</b><br>in 'processURL' : src/ProcessURL.cpp"
-                                  "<br>comment: &lt;a&gt; &amp; &lt;b&gt;"));
+        << wrapped(QStringLiteral("<b>error #3:36</b><br>in 'processURL'<br>comment: &lt;a&gt; &amp; &lt;b&gt;"));
 }
 
 void tst_MessageBuilder::footer()
@@ -112,7 +110,6 @@ void tst_MessageBuilder::build_data()
     QTest::newRow("download error reads its own list") << QString() << 1 << download << true << "Download failed"
                                                        << "Tool failed";
     QTest::newRow("missing id") << QString() << 42 << error << true << "Oops" << indefinite;
-    QTest::newRow("missing list") << SettingsGroups::WarningMessages << 1 << warning << false << "Oops" << indefinite;
     QTest::newRow("missing id and title 0")
         << SettingsGroups::ErrorTitles << 42 << download << true << "Error" << indefinite;
     QTest::newRow("no separator") << QString() << 4 << error << true << "Oops" << indefinite;
@@ -143,6 +140,27 @@ void tst_MessageBuilder::build()
     QCOMPARE(message.text, text);
     const QString footer = critical ? MessageBuilder::footer(id, Kind(kind), context) : QString();
     QCOMPARE(message.boxText(), text + footer);
+}
+
+// A settings file from an earlier version lacks the newer entries: every message the program raises still
+// shows its delivered text and title.
+void tst_MessageBuilder::missingEntryGivesBuiltInText()
+{
+    QSettings file(QStringLiteral(CORVANE_SOURCE_DIR "/resources/sniffer.ini"), QSettings::IniFormat);
+    const SettingsLists delivered = SettingsFile::readAll(file);
+    const auto check = [&delivered](Kind kind, const QString &group, int id) {
+        const QStringList parts = delivered.value(group).value(id).split(QLatin1Char('~'));
+        const MessageBuilder::Message message = MessageBuilder::build({}, id, kind, {});
+        QCOMPARE(message.text, parts.value(1));
+        QCOMPARE(message.title, delivered[SettingsGroups::ErrorTitles][parts.value(0).toInt()]);
+    };
+    for (const int id : MessageIds::errors) {
+        check(Kind::Error, SettingsGroups::ErrorMessages, id);
+    }
+    for (int code = 0; code < MessageIds::downloadErrorCount; ++code) {
+        check(Kind::DownloadError, SettingsGroups::DownloadErrorMessages, code);
+    }
+    check(Kind::Warning, SettingsGroups::WarningMessages, 1);
 }
 
 QTEST_GUILESS_MAIN(tst_MessageBuilder)
