@@ -6,6 +6,7 @@
 #include "SnifferKeyLog.h"
 #include "Trace.h"
 #include "WindowTitle.h"
+#include "WorkFolders.h"
 #include "ui_DialogAbout.h"
 #include "ui_InsertURL.h"
 #include "ui_Navigation.h"
@@ -17,6 +18,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QSettings>
@@ -60,6 +62,7 @@ Sniffer::Sniffer(QWidget *parent)
     keyLog = std::make_unique<SnifferKeyLog>(qEnvironmentVariable("SSLKEYLOGFILE"), dataFolder);
     // Secrets a crashed run left must not wait until the sniffer page is opened.
     keyLog->removeLeftover();
+    WorkFolders::setListFile(QDir(dataFolder).filePath(QStringLiteral("work-folders.json")));
 }
 
 Sniffer::~Sniffer()
@@ -86,6 +89,8 @@ void Sniffer::start()
     initToolUpdate();
     showMainDialog();
     initRecorder();
+    // Once the window shows: the question needs it as parent.
+    QTimer::singleShot(0, this, &Sniffer::offerLeftoverDownloads);
 }
 
 void Sniffer::initWidgets()

@@ -178,6 +178,9 @@ public slots:
     void offerUnsavedRecording();
     // Asks before a recording that was not saved is given up; true when it was discarded.
     bool discardRecording();
+    // Work folders an earlier run left beside the user's files are removed; a complete download in one is
+    // offered first.
+    void offerLeftoverDownloads();
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;

@@ -6,12 +6,14 @@
 #include "FormatListing.h"
 #include "Platform.h"
 #include "ProgressChunk.h"
+#include "SaveName.h"
 #include "SaveProblem.h"
 #include "TitleCleaning.h"
 #include "ToolOutput.h"
 #include "ToolProcess.h"
 #include "ToolUpdate.h"
 #include "Trace.h"
+#include "WorkFolders.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -48,20 +50,6 @@ QString finishedDownload(const QString &folder)
         }
     }
     return {};
-}
-
-// "Name (1).ext", "Name (2).ext", ...: the first that does not exist.
-QString freeName(const QString &path)
-{
-    const QFileInfo info(path);
-    const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
-    const QString stem = path.chopped(suffix.size());
-    for (int number = 1;; ++number) {
-        const QString candidate = QStringLiteral("%1 (%2)%3").arg(stem).arg(number).arg(suffix);
-        if (!UserFileSave::exists(candidate)) {
-            return candidate;
-        }
-    }
 }
 
 } // namespace
@@ -267,6 +255,7 @@ void Downloader::gotFile(int exitCode)
         return;
     }
     downloadedFile = fetched;
+    WorkFolders::completed(downloadSave->workFolder(), fetched);
     // The kept name carries the container really fetched; a name the user was not asked about never
     // replaces anything.
     const QString extension = QFileInfo(fetched).suffix();
@@ -629,7 +618,7 @@ QString Downloader::keepDownload()
     QString path = keptPath;
     if (!UserFileSave(path, keptReplace).commit(downloadedFile)) {
         // The name is taken by a file nobody agreed to replace: the download goes beside it.
-        path = freeName(keptPath);
+        path = SaveName::freeName(keptPath);
         if (!UserFileSave(path, UserFileSave::Replace::Refuse).commit(downloadedFile)) {
             path.clear();
         }

@@ -1,5 +1,9 @@
 #include "SaveName.h"
 
+#include "UserFileSave.h"
+
+#include <QFileInfo>
+
 namespace SaveName {
 
 QString clean(const QString &name, Platform::Os os)
@@ -28,6 +32,19 @@ QString clean(const QString &name, Platform::Os os)
 QString clean(const QString &name)
 {
     return clean(name, Platform::currentOs());
+}
+
+QString freeName(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
+    const QString stem = path.chopped(suffix.size());
+    for (int number = 1;; ++number) {
+        const QString candidate = QStringLiteral("%1 (%2)%3").arg(stem).arg(number).arg(suffix);
+        if (!UserFileSave::exists(candidate)) {
+            return candidate;
+        }
+    }
 }
 
 } // namespace SaveName

@@ -11,5 +11,7 @@ namespace SaveName {
 
 QString clean(const QString &name, Platform::Os os);
 QString clean(const QString &name);
+// "Name (1).ext", "Name (2).ext", ...: the first that does not exist beside path.
+QString freeName(const QString &path);
 
 } // namespace SaveName

@@ -1,6 +1,7 @@
 #include "UserFileSave.h"
 
 #include "Trace.h"
+#include "WorkFolders.h"
 
 #include <QDir>
 #include <QFile>
@@ -52,6 +53,7 @@ QString UserFileSave::workFolder()
             return {};
         }
         work = std::move(made);
+        WorkFolders::added(work->path(), target);
     }
     return work->path();
 }
@@ -142,6 +144,7 @@ void UserFileSave::discard()
         writer.reset();
     }
     if (work) {
+        WorkFolders::removed(work->path());
         work->remove();
         work.reset();
     }
