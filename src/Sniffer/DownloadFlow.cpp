@@ -10,10 +10,13 @@
 #include "ui_Progress.h"
 #include "ui_Settings.h"
 
+#include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QKeySequence>
 #include <QListWidget>
 #include <QShortcut>
+#include <QUrl>
 
 void Sniffer::initDownloader()
 {
@@ -23,6 +26,7 @@ void Sniffer::initDownloader()
     downloader = std::make_unique<Downloader>();
     connect(downloader.get(), &Downloader::hasError, this, &Sniffer::onDownloaderError);
     connect(downloader.get(), &Downloader::percent, this, &Sniffer::showPercents);
+    connect(downloader.get(), &Downloader::transferred, this, &Sniffer::showTransfer);
     connect(downloader.get(), &Downloader::haveTitle, this, &Sniffer::postTitleRequest);
     connect(downloader.get(), &Downloader::haveFormats, this, &Sniffer::postFormatsRequest);
     connect(downloader.get(), &Downloader::haveFile, this, &Sniffer::postFileRequest);
@@ -221,7 +225,12 @@ void Sniffer::postDownload()
             << "OK";
     progress->progressBar->setValue(progress->progressBar->maximum());
     stopDots();
-    MessageBox::information(this, QStringLiteral("Processing state:"), QStringLiteral("Processing is completed"));
+    // The file's name, and the way to it.
+    if (MessageBox::inform(this, QStringLiteral("Processing state:"), QStringLiteral("Processing is completed"),
+                           tr("Saved as %1").arg(QDir::toNativeSeparators(targetFilePath)),
+                           { tr("Open folder"), QMessageBox::ActionRole, QStringLiteral("openFolder") })) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(targetFilePath).absolutePath()));
+    }
     if (recorderSaveMode) {
         trace() << "postDownload"
                 << ":"

@@ -1,5 +1,6 @@
 #include "Sniffer.h"
 
+#include "DownloadTexts.h"
 #include "MessageBox.h"
 #include "Program.h"
 #include "Trace.h"
@@ -16,6 +17,7 @@ void Sniffer::progressBarStart()
             << "OK";
     progress->lblConverting->hide();
     progress->lblDots->hide();
+    progress->lblTransfer->clear();
     progress->progressBar->setValue(progress->progressBar->minimum());
     showLayer(LayerProgress);
 }
@@ -36,6 +38,7 @@ void Sniffer::progressBarStart(int interval, bool converting)
     }
     progress->lblConverting->show();
     progress->lblDots->show();
+    progress->lblTransfer->clear();
     showLayer(LayerProgress);
     progress->progressBar->setValue(progress->progressBar->maximum());
     dots = {};
@@ -88,4 +91,10 @@ void Sniffer::stopLastProcess()
 void Sniffer::showPercents(float percent)
 {
     progress->progressBar->setValue(static_cast<int>(percent));
+}
+
+void Sniffer::showTransfer(const ToolProgress &figures)
+{
+    progress->lblTransfer->setText(
+        DownloadTexts::transferText(figures.done, figures.total, figures.estimated, figures.speed, figures.left));
 }

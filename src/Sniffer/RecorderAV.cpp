@@ -185,6 +185,8 @@ void Sniffer::saveRecorderAV(const QString &source)
         return;
     }
 
+    // The completion box names it.
+    targetFilePath = newFile;
     if (RecordingCopy::needsConversion(oldFile, targetExtension)) {
         trace() << "Will convert";
         progressBarStart(800, true);

@@ -139,6 +139,7 @@ public slots:
     void extractAudio(Downloader::FormatConvertingFrom mode);
     void extractAudio();
     void showPercents(float percent);
+    void showTransfer(const ToolProgress &figures);
     void selectSavePath();
     // Returns false when the user cancelled: the caller must then stop its flow.
     bool selectSaveFile();

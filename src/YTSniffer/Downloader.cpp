@@ -19,8 +19,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUrl>
 
+#include <algorithm>
 #include <utility>
 
 using namespace std::chrono_literals;
@@ -226,24 +228,44 @@ void Downloader::requestFile(const QString &format, const QString &file, UserFil
                         QStringLiteral("--ffmpeg-location"),
                         converterPath(),
                         QStringLiteral("--format"),
-                        format,
-                        QStringLiteral("--"),
-                        address };
+                        format }
+        + ToolProgress::arguments() + QStringList { QStringLiteral("--"), address };
+    fileOutput.clear();
     currentOperation = RequestFile;
     startTool(fileTool, toolPath, arguments);
 }
 
 void Downloader::readFile()
 {
-    // Chunks that pile up while the event loop is busy carry several lines: report each in turn.
-    const QList<float> percents = progressPercents(toolText(fileTool->readOutput()));
-    for (const float value : percents) {
-        emit percent(value);
+    fileOutput += fileTool->readOutput();
+    readFileLines(false);
+}
+
+void Downloader::readFileLines(bool all)
+{
+    const qsizetype end
+        = all ? fileOutput.size() : std::max(fileOutput.lastIndexOf('\n'), fileOutput.lastIndexOf('\r')) + 1;
+    const QString text = toolText(fileOutput.left(end));
+    fileOutput.remove(0, end);
+    static const QRegularExpression lineEnds(QStringLiteral("[\r\n]"));
+    // Lines that pile up while the event loop is busy are reported each in turn.
+    for (const QString &line : text.split(lineEnds, Qt::SkipEmptyParts)) {
+        if (const std::optional<ToolProgress> figures = ToolProgress::fromLine(line)) {
+            if (figures->percent() >= 0) {
+                emit percent(figures->percent());
+            }
+            emit transferred(*figures);
+            continue;
+        }
+        for (const float value : progressPercents(line)) {
+            emit percent(value);
+        }
     }
 }
 
 void Downloader::gotFile(int exitCode)
 {
+    readFileLines(true);
     currentOperation = RequestNone;
     const QString fetched = exitCode == 0 && downloadSave ? finishedDownload(downloadSave->workFolder()) : QString();
     if (fetched.isEmpty()) {

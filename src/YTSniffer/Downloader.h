@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ToolProgress.h"
 #include "UserFileSave.h"
 #include "VideoInfo.h"
 
@@ -112,6 +113,8 @@ signals:
     void testOK();
     void doneExtractAudio();
     void percent(float value);
+    // The download's figures, as the tool gives them.
+    void transferred(const ToolProgress &progress);
     void snifferUpdated();
     // Ends an update in place of hasError() when no private copy could be fetched and the system's
     // tool stays in use: its version in systemToolVersion(), the cause in lastToolMessage().
@@ -147,6 +150,8 @@ private:
     // Puts the held download under its kept name, or a free name beside it; returns where it went.
     QString keepDownload();
     void noteReceived(RequestKind kind);
+    // Reports the progress of the download's complete lines; with all, of what is left too.
+    void readFileLines(bool all);
     void privateCopyUpdated();
     QString converterPath() const;
 
@@ -169,6 +174,8 @@ private:
     QString writeFolder;
     const ToolProcess *silentTool = nullptr;
     QByteArray pageOutput;
+    // The download's output after its last line end: the rest of that line is still to come.
+    QByteArray fileOutput;
     QByteArray updateOutput;
     QString updateResult;
     QString copyPath;

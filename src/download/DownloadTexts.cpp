@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace {
 
 QString clockText(double seconds)
@@ -58,6 +60,21 @@ QString streamSavedText(double secondsDone, double duration, quint64 bytes, doub
     text += QStringLiteral(" saved, ") + sizeText(bytes);
     if (speed > 0) {
         text += QStringLiteral(", %1x").arg(speed, 0, 'f', 1);
+    }
+    return text;
+}
+
+QString transferText(qint64 done, qint64 total, bool estimated, double bytesPerSecond, qint64 secondsLeft)
+{
+    QString text = sizeText(quint64(std::max<qint64>(done, 0)));
+    if (total > 0) {
+        text += (estimated ? QStringLiteral(" of about ") : QStringLiteral(" of ")) + sizeText(quint64(total));
+    }
+    if (bytesPerSecond >= 0) {
+        text += QStringLiteral(", ") + sizeText(quint64(bytesPerSecond)) + QStringLiteral("/s");
+    }
+    if (secondsLeft >= 0) {
+        text += QStringLiteral(", ") + durationText(quint64(secondsLeft)) + QStringLiteral(" left");
     }
     return text;
 }

@@ -25,6 +25,10 @@ QString timeLeftText(quint64 seconds, quint64 bytesRead, quint64 totalBytes);
 // less), the speed when 0. Times past an hour read "1:02:05".
 QString streamSavedText(double secondsDone, double duration, quint64 bytes, double speed);
 
+// A site download's progress: "12.30 MB of 45.60 MB, 1.20 MB/s, 27 sec left"; "of about" when the total is a guess.
+// What is unknown (-1) is left out.
+QString transferText(qint64 done, qint64 total, bool estimated, double bytesPerSecond, qint64 secondsLeft);
+
 // The rate given in bytes per millisecond: below 1 as "<rate × 1024> Bytes/Sec", below 10 as
 // "<rate> KB/Sec" with two decimals, otherwise with none.
 QString rateText(double bytesPerMillisecond);

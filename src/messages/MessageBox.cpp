@@ -88,6 +88,25 @@ QMessageBox::StandardButton ask(QWidget *parent, QMessageBox::Icon icon, const Q
     return answer;
 }
 
+bool inform(QWidget *parent, const QString &title, const QString &text, const QString &informative,
+            const Choice &action)
+{
+    const QPointer<QMessageBox> box = open(parent, QMessageBox::Information, title, text, QMessageBox::Ok);
+    trace() << "messageBox"
+            << ":" << informative;
+    box->setInformativeText(informative);
+    QPushButton *extra = box->addButton(action.label, action.role);
+    extra->setObjectName(action.objectName);
+    box->setDefaultButton(QMessageBox::Ok);
+    box->exec();
+    if (box.isNull()) {
+        return false;
+    }
+    const bool chosen = box->clickedButton() == extra;
+    delete box.data();
+    return chosen;
+}
+
 qsizetype choose(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
                  const QList<Choice> &choices, qsizetype cancel)
 {

@@ -28,6 +28,11 @@ struct Choice
     QString objectName;
 };
 
+// An information box with OK and the caller's button, the details in a paragraph under the text; true when the
+// caller's button was pressed.
+bool inform(QWidget *parent, const QString &title, const QString &text, const QString &informative,
+            const Choice &action);
+
 // Returns the index of the chosen button. The one at cancel is the default, and Escape or closing the box
 // chooses it.
 qsizetype choose(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,

@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -94,6 +95,7 @@ private slots:
     void downloadsThroughTheWindow_data();
     void downloadsThroughTheWindow();
     void secondAddressShowsOnlyItsOwnOptions();
+    void progressShowsSizeSpeedAndTimeLeft();
     void cancelling_data();
     void cancelling();
     void toolFailuresEndOnTheUrlPage_data();
@@ -162,6 +164,8 @@ void tst_SiteDownload::initTestCase()
     const QByteArray walk = "<html><head><title>Harbour walk</title></head><body><video src=\"clip.mp4\"></video>";
     QVERIFY(writeFile(served.filePath(QStringLiteral("walk.html")), walk));
     QVERIFY(writeFile(served.filePath(QStringLiteral("walks.html")), walk + "<video src=\"sound.m4a\"></video>"));
+    QVERIFY(writeFile(served.filePath(QStringLiteral("slow.html")),
+                      "<html><head><title>Slow walk</title></head><body><video src=\"clip.mp4?drip=3000\"></video>"));
     server = std::make_unique<LocalHttpServer>(served.path());
 }
 
@@ -283,6 +287,25 @@ void tst_SiteDownload::secondAddressShowsOnlyItsOwnOptions()
     QTRY_VERIFY_WITH_TIMEOUT(optionsPage->isVisible(), toolTimeout);
     QTRY_VERIFY(!seen.isEmpty());
     QCOMPARE(seen, (QStringList { QStringLiteral("Harbour walk (1)"), QStringLiteral("0") }));
+}
+
+void tst_SiteDownload::progressShowsSizeSpeedAndTimeLeft()
+{
+    WindowFixture fixture(updatedToday(localSiteSettings()));
+    const QString saved = fixture.home().path() + QStringLiteral("/Slow walk.mp4");
+    fixture.find<QPushButton>(QStringLiteral("btnDownloaderOS"))->click();
+    process(fixture, QStringLiteral("slow.html"), false);
+    QTRY_VERIFY_WITH_TIMEOUT(shows(fixture, "widgetOptions"), toolTimeout);
+    QString completion;
+    answerSaveThenCompletion(saved, QStringLiteral("MPEG-4 (*.mp4)"), completion);
+    fixture.find<QPushButton>(QStringLiteral("btnDownloadVideo"))->click();
+    auto *transfer = fixture.find<QLabel>(QStringLiteral("lblTransfer"));
+    static const QRegularExpression figures(
+        QStringLiteral("^[0-9.]+ [KM]?B(ytes)? of [0-9.]+ [KM]?B, [0-9.]+ [KM]?B(ytes)?/s, "
+                       "[0-9]+ (sec|min)( [0-9]+ sec)? left$"));
+    QTRY_VERIFY_WITH_TIMEOUT(figures.match(transfer->text()).hasMatch() && transfer->isVisible(), toolTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(completion, QStringLiteral("Processing is completed"), toolTimeout);
+    QVERIFY(QFileInfo(saved).size() > 0);
 }
 
 void tst_SiteDownload::cancelling_data()

@@ -1,5 +1,6 @@
 #include "ProgressChunk.h"
 #include "ToolOutput.h"
+#include "ToolProgress.h"
 
 #include <QTest>
 
@@ -12,6 +13,8 @@ private slots:
     void percentFromChunk();
     void progressPercents_data();
     void progressPercents();
+    void toolProgressLines_data();
+    void toolProgressLines();
 };
 
 void tst_ProgressChunk::percentFromChunk_data()
@@ -58,6 +61,36 @@ void tst_ProgressChunk::progressPercents()
     QFETCH(QString, chunk);
     QFETCH(QList<float>, expected);
     QCOMPARE(::progressPercents(chunk), expected);
+}
+
+void tst_ProgressChunk::toolProgressLines_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<bool>("read");
+    QTest::addColumn<qint64>("total");
+    QTest::addColumn<bool>("estimated");
+    QTest::addColumn<float>("percent");
+    QTest::addColumn<qint64>("left");
+
+    QTest::newRow("all known") << "corvane-progress 1024 4096 NA 2048.5 2" << true << 4096LL << false << 25.0F << 2LL;
+    QTest::newRow("fragments: a guessed total")
+        << "corvane-progress 500 NA 1000.0 NA NA\r" << true << 1000LL << true << 50.0F << -1LL;
+    QTest::newRow("nothing known yet") << "corvane-progress 0 NA NA None NA" << true << -1LL << false << -1.0F << -1LL;
+    QTest::newRow("the tool's own line") << "[download]  42.3% of 10.00MiB" << false << -1LL << false << -1.0F << -1LL;
+    QTest::newRow("a line cut short") << "corvane-progress 1024 40" << false << -1LL << false << -1.0F << -1LL;
+}
+
+void tst_ProgressChunk::toolProgressLines()
+{
+    QFETCH(QString, line);
+    const std::optional<ToolProgress> figures = ToolProgress::fromLine(line);
+    QTEST(figures.has_value(), "read");
+    if (figures) {
+        QTEST(figures->total, "total");
+        QTEST(figures->estimated, "estimated");
+        QTEST(figures->percent(), "percent");
+        QTEST(figures->left, "left");
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_ProgressChunk)

@@ -13,6 +13,8 @@ private slots:
     void sizeText();
     void timeLeftText_data();
     void timeLeftText();
+    void transferText_data();
+    void transferText();
     void rateText_data();
     void rateText();
     void shownFileName_data();
@@ -59,6 +61,28 @@ void tst_DownloadTexts::timeLeftText()
     QFETCH(quint64, seconds);
     QFETCH(QString, expected);
     QCOMPARE(DownloadTexts::timeLeftText(seconds, 1536, 3145728), expected);
+}
+
+void tst_DownloadTexts::transferText_data()
+{
+    QTest::addColumn<qint64>("total");
+    QTest::addColumn<bool>("estimated");
+    QTest::addColumn<double>("speed");
+    QTest::addColumn<qint64>("left");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("all known") << 47'815'065LL << false << 1'258'291.0 << 27LL
+                               << "12.30 MB of 45.60 MB, 1.20 MB/s, 27 sec left";
+    QTest::newRow("a guess, no speed yet") << 47'815'065LL << true << -1.0 << -1LL << "12.30 MB of about 45.60 MB";
+    QTest::newRow("nothing but the bytes") << -1LL << false << -1.0 << -1LL << "12.30 MB";
+}
+
+void tst_DownloadTexts::transferText()
+{
+    QFETCH(qint64, total);
+    QFETCH(bool, estimated);
+    QFETCH(double, speed);
+    QFETCH(qint64, left);
+    QTEST(DownloadTexts::transferText(12'897'484, total, estimated, speed, left), "expected");
 }
 
 void tst_DownloadTexts::rateText_data()
