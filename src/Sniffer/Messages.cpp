@@ -11,7 +11,7 @@
 static_assert(int(Sniffer::Warning) == int(MessageBuilder::Kind::Warning)
               && int(Sniffer::Error) == int(MessageBuilder::Kind::Error)
               && int(Sniffer::DownloadError) == int(MessageBuilder::Kind::DownloadError));
-static_assert(MessageIds::downloadErrorCount == Downloader::FolderNotWritable + 1);
+static_assert(MessageIds::downloadErrorCount == Downloader::SiteRefused + 1);
 
 void Sniffer::showErrorMessage(int id, MessageKind kind, const QString &detail)
 {

@@ -9,6 +9,7 @@
 #include "SaveName.h"
 #include "SaveProblem.h"
 #include "TitleCleaning.h"
+#include "ToolFailure.h"
 #include "ToolOutput.h"
 #include "ToolProcess.h"
 #include "ToolUpdate.h"
@@ -588,10 +589,23 @@ void Downloader::report(Downloader::errors error, const QString &words)
 
 Downloader::errors Downloader::causeOf(Downloader::errors error, const QString &words) const
 {
+    if (error == TitleFailed || error == FileFailed) {
+        const ToolProcess *tool = error == FileFailed ? fileTool : pageTool;
+        switch (ToolFailure::of(words + QLatin1Char('\n') + QString::fromLocal8Bit(tool->errorTail()))) {
+        case ToolFailure::Kind::LoginNeeded:
+            return LoginNeeded;
+        case ToolFailure::Kind::Refused:
+            return SiteRefused;
+        case ToolFailure::Kind::Other:
+            break;
+        }
+    }
     if (error != FileFailed && error != ConversionFailed && error != ConversionNoOutput) {
         return error;
     }
-    switch (SaveProblem::of(writeFolder, words)) {
+    // The tool may have said why long before its last line ("No space left on device", then "Conversion failed!").
+    const ToolProcess *tool = error == FileFailed ? fileTool : conversionTool;
+    switch (SaveProblem::of(writeFolder, words + QLatin1Char('\n') + QString::fromLocal8Bit(tool->errorTail()))) {
     case SaveProblem::Kind::DiskFull:
         return DiskFull;
     case SaveProblem::Kind::FolderNotWritable:

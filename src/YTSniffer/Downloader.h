@@ -43,7 +43,11 @@ public:
         ToolNotStarted = 10,
         // A download or a conversion failed because its folder is full, or may not be written to.
         DiskFull = 11,
-        FolderNotWritable = 12
+        FolderNotWritable = 12,
+        // The page or the download needs the user signed in to the site.
+        LoginNeeded = 13,
+        // The site answered the download with 403 Forbidden.
+        SiteRefused = 14
     };
     Q_ENUM(errors)
 

@@ -79,6 +79,7 @@ private slots:
     void conversionCutShort();
     void writeFailuresNameTheirCause_data();
     void writeFailuresNameTheirCause();
+    void refusedDownloadIsNamed();
     void selfTest_data();
     void selfTest();
     void toolFailures_data();
@@ -547,6 +548,16 @@ void tst_Downloader::writeFailuresNameTheirCause()
     QVERIFY(!downloader.lastToolMessage().isEmpty());
 }
 
+void tst_Downloader::refusedDownloadIsNamed()
+{
+    Downloader downloader;
+    QSignalSpy errors(&downloader, &Downloader::hasError);
+    QVERIFY(setUrl(downloader, url(QStringLiteral("clip.mp4?status=403"))));
+    downloader.requestOptions();
+    QTRY_COMPARE_WITH_TIMEOUT(errors.count(), 1, toolWaitMs);
+    QCOMPARE(errors.at(0).at(0).value<Downloader::errors>(), Downloader::SiteRefused);
+}
+
 void tst_Downloader::selfTest_data()
 {
     QTest::addColumn<QString>("expectedTitle");
@@ -583,6 +594,10 @@ void tst_Downloader::toolFailures_data()
     const QByteArray fileFails = "echo partial > \"$2/download.mp4.part\"\necho '[download]  50.0%'\nexit 1";
     const QByteArray hangs = "exec sleep 600";
     QTest::newRow("page fails") << QByteArray("exit 1") << true << QStringLiteral("options") << Downloader::TitleFailed;
+    QTest::newRow("page needs a sign-in")
+        << QByteArray("echo 'ERROR: [site] 7: Sign in to confirm your age. Use --cookies-from-browser or --cookies "
+                      "for the authentication.' >&2\nexit 1")
+        << true << QStringLiteral("options") << Downloader::LoginNeeded;
     QTest::newRow("answer unreadable") << QByteArray("echo '[info] 1 mp4'") << true << QStringLiteral("options")
                                        << Downloader::FormatsFailed;
     QTest::newRow("file fails") << fileFails << true << QStringLiteral("file") << Downloader::FileFailed;

@@ -23,6 +23,6 @@ inline constexpr std::array errors { UnsupportedAddress, NoVideoId,           In
                                      RecordingNotMade,   CaptureFailed,       NoSniffBrowser };
 
 // The site-download driver's error codes run from 0 up to this count, exclusive.
-inline constexpr int downloadErrorCount = 13;
+inline constexpr int downloadErrorCount = 15;
 
 } // namespace MessageIds
