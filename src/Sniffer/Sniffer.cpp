@@ -86,6 +86,7 @@ void Sniffer::start()
     initClickDownloadOS();
     initClickHelp();
     initDownloader();
+    initCookies();
     initToolUpdate();
     showMainDialog();
     initRecorder();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AVRecorder.h"
+#include "CookieSource.h"
 #include "Downloader.h"
 #include "LayerPlan.h"
 #include "ProgressAnimation.h"
@@ -182,6 +183,11 @@ public slots:
     // Work folders an earlier run left beside the user's files are removed; a complete download in one is
     // offered first.
     void offerLeftoverDownloads();
+    // The settings page's sign-in choice for site downloads: filled from the installed browsers, given to the
+    // downloader, and a cookies.txt file picked when that is chosen.
+    void initCookies();
+    void chooseCookies(int index);
+    void applyCookies(const CookieSource &source);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;

@@ -162,9 +162,36 @@ void Downloader::requestPage()
     pageOutput.clear();
     // Only the first video of a page is offered; its count still comes with it.
     startTool(pageTool, toolPath,
-              Platform::siteToolEncoding(Platform::currentOs())
+              Platform::siteToolEncoding(Platform::currentOs()) + cookieArguments()
                   + QStringList { QStringLiteral("--dump-single-json"), QStringLiteral("--playlist-items"),
                                   QStringLiteral("1"), QStringLiteral("--"), address });
+}
+
+void Downloader::useCookies(const QString &browser, const QString &file, const QString &copyAt)
+{
+    cookieBrowser = browser;
+    cookieFile = file;
+    cookieCopy = copyAt;
+}
+
+QStringList Downloader::cookieArguments()
+{
+    if (!cookieBrowser.isEmpty()) {
+        return { QStringLiteral("--cookies-from-browser"), cookieBrowser };
+    }
+    if (cookieFile.isEmpty() || cookieCopy.isEmpty()) {
+        return {};
+    }
+    QFile source(cookieFile);
+    QFile copy(cookieCopy);
+    // Sign-in secrets: the copy is the user's alone before anything is written into it.
+    if (!source.open(QIODevice::ReadOnly) || !copy.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        || !copy.setPermissions(QFile::ReadOwner | QFile::WriteOwner) || copy.write(source.readAll()) < 0
+        || !copy.flush()) {
+        traceError() << "cookieArguments : the cookies file" << cookieFile << "could not be read";
+        return {};
+    }
+    return { QStringLiteral("--cookies"), cookieCopy };
 }
 
 void Downloader::readPage()
@@ -219,7 +246,7 @@ void Downloader::requestFile(const QString &format, const QString &file, UserFil
     // The tool always fetches into an empty folder: a file of the user's can never pass for the download.
     // The folder goes in through --paths, which the tool does not read as a name template. Formats that
     // are fetched apart are joined by the program's own converter.
-    const QStringList arguments = Platform::siteToolEncoding(Platform::currentOs())
+    const QStringList arguments = Platform::siteToolEncoding(Platform::currentOs()) + cookieArguments()
         + QStringList { QStringLiteral("--paths"),
                         work,
                         QStringLiteral("-o"),

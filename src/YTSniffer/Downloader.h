@@ -65,6 +65,11 @@ public:
     bool setUrl(const QUrl *url);
     QString url() const;
 
+    // Where page reads and downloads take the cookies that sign the user in: a browser for the tool's
+    // --cookies-from-browser ("firefox", "chromium:/profile/folder"), or a cookies.txt file, read through a copy at
+    // copyAt made before each run (the tool writes its cookies back to the file it is given). Both empty: none.
+    void useCookies(const QString &browser, const QString &file, const QString &copyAt);
+
     // Reads the page once, on an emptied record: its title, length and formats arrive together.
     void requestOptions();
     // Downloads the page's first video into a work folder. format is what the tool is asked for (a format
@@ -158,6 +163,8 @@ private:
     void readFileLines(bool all);
     void privateCopyUpdated();
     QString converterPath() const;
+    // The tool's cookie options for the next run; empty when there are none or the file cannot be read.
+    QStringList cookieArguments();
 
     int currentOperation = RequestNone;
     std::chrono::milliseconds stallTimeout { 90000 };
@@ -177,6 +184,9 @@ private:
     // Where the running download or conversion writes.
     QString writeFolder;
     const ToolProcess *silentTool = nullptr;
+    QString cookieBrowser;
+    QString cookieFile;
+    QString cookieCopy;
     QByteArray pageOutput;
     // The download's output after its last line end: the rest of that line is still to come.
     QByteArray fileOutput;

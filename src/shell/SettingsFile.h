@@ -17,6 +17,8 @@ inline const QString LastUpdate = QStringLiteral("last_update");
 inline const QString LastUpdateVersion = QStringLiteral("last_update_v");
 inline const QString SavePathVideo = QStringLiteral("savepath_video");
 inline const QString SavePathAudio = QStringLiteral("savepath_audio");
+// Where site downloads take the cookies that sign the user in (see CookieSource).
+inline const QString Cookies = QStringLiteral("cookies");
 // The user was told once that the system's site-download tool stays in use.
 inline const QString SystemToolNoted = QStringLiteral("system_tool_noted");
 } // namespace SettingsKeys

@@ -79,7 +79,7 @@ private slots:
     void conversionCutShort();
     void writeFailuresNameTheirCause_data();
     void writeFailuresNameTheirCause();
-    void refusedDownloadIsNamed();
+    void refusedUntilSignedIn();
     void selfTest_data();
     void selfTest();
     void toolFailures_data();
@@ -548,14 +548,31 @@ void tst_Downloader::writeFailuresNameTheirCause()
     QVERIFY(!downloader.lastToolMessage().isEmpty());
 }
 
-void tst_Downloader::refusedDownloadIsNamed()
+// A site that answers only someone signed in: refused, then fetched with the user's cookies.txt, left as it was.
+void tst_Downloader::refusedUntilSignedIn()
 {
+    QTemporaryDir folder;
+    const QString cookies = folder.filePath(QStringLiteral("cookies.txt"));
+    const QByteArray jar = "# Netscape HTTP Cookie File\n127.0.0.1\tFALSE\t/\tFALSE\t0\tsession\tcv2signed\n";
+    QVERIFY(writeFile(cookies, jar));
     Downloader downloader;
     QSignalSpy errors(&downloader, &Downloader::hasError);
-    QVERIFY(setUrl(downloader, url(QStringLiteral("clip.mp4?status=403"))));
+    QSignalSpy options(&downloader, &Downloader::haveOptions);
+    QSignalSpy files(&downloader, &Downloader::haveFile);
+    QVERIFY(setUrl(downloader, url(QStringLiteral("clip.mp4?cookie=cv2signed"))));
     downloader.requestOptions();
     QTRY_COMPARE_WITH_TIMEOUT(errors.count(), 1, toolWaitMs);
     QCOMPARE(errors.at(0).at(0).value<Downloader::errors>(), Downloader::SiteRefused);
+
+    downloader.useCookies({}, cookies, folder.filePath(QStringLiteral("copy.txt")));
+    downloader.requestOptions();
+    QTRY_COMPARE_WITH_TIMEOUT(options.count(), 1, toolWaitMs);
+    downloader.requestFile(directFile, folder.filePath(QStringLiteral("clip.mp4")));
+    QTRY_COMPARE_WITH_TIMEOUT(files.count(), 1, toolWaitMs);
+    QCOMPARE(errors.count(), 1);
+    QFile own(cookies);
+    QVERIFY(own.open(QIODevice::ReadOnly));
+    QCOMPARE(own.readAll(), jar);
 }
 
 void tst_Downloader::selfTest_data()

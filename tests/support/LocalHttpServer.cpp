@@ -105,6 +105,14 @@ private:
             head = "HTTP/1.1 " + query.queryItemValue(QStringLiteral("status")).toLatin1() + " Status\r\n";
             last = first - 1;
         }
+        const QByteArray cookie = query.queryItemValue(QStringLiteral("cookie")).toLatin1();
+        const qsizetype cookieLine = header.indexOf("\nCookie: ");
+        if (!cookie.isEmpty()
+            && (cookieLine < 0
+                || !header.mid(cookieLine, header.indexOf('\n', cookieLine + 1) - cookieLine).contains(cookie))) {
+            head = "HTTP/1.1 403 Forbidden\r\n";
+            last = first - 1;
+        }
         head += "Content-Type: " + mime.toLatin1() + "\r\n";
         head += "Accept-Ranges: bytes\r\n";
         if (partial) {

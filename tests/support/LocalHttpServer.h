@@ -18,6 +18,7 @@ class QTcpServer;
 //   stall      the headers go out, then nothing until the client gives up
 //   cacheable  the response allows caching for an hour
 //   status=N   the file's answer becomes an empty one with status N
+//   cookie=C   answered 403 unless the request sends a Cookie header holding C
 //   partial=N  answered as if "Range: bytes=N-" had been asked
 //   encoding=E sent with "Content-Encoding: E"; the file is sent as it is (serve a compressed one)
 // With https, it answers over TLS with a certificate of 127.0.0.1 that this process then trusts.

@@ -29,13 +29,18 @@ std::optional<Choice> choose(std::optional<Platform::Browser> preferred,
     return std::nullopt;
 }
 
+QMap<Platform::Browser, QString> installed()
+{
+    QMap<Platform::Browser, QString> programs;
+    for (const Platform::Browser browser : browsers) {
+        programs.insert(browser, Platform::browserProgram(browser));
+    }
+    return programs;
+}
+
 std::optional<Choice> find()
 {
-    QMap<Platform::Browser, QString> installed;
-    for (const Platform::Browser browser : browsers) {
-        installed.insert(browser, Platform::browserProgram(browser));
-    }
-    return choose(Platform::defaultBrowser(), installed);
+    return choose(Platform::defaultBrowser(), installed());
 }
 
 QString profileFolder(Platform::Browser browser, const QString &dataFolder)

@@ -20,6 +20,9 @@ struct Choice
 };
 
 // The default browser when it is installed, otherwise the first installed one in the enum's order.
+// Each browser the sniffer can start, with its program; empty where it is not installed.
+QMap<Platform::Browser, QString> installed();
+
 std::optional<Choice> choose(std::optional<Platform::Browser> preferred,
                              const QMap<Platform::Browser, QString> &installed);
 // The same, from what this desktop says and has.

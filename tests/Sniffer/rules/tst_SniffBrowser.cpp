@@ -1,6 +1,8 @@
+#include "CookieSource.h"
 #include "Files.h"
 #include "SniffBrowser.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,6 +20,7 @@ private slots:
     void choose();
     void arguments();
     void firefoxProfileTurnsHttp3Off();
+    void cookieSourcesOfferedAndKept();
 };
 
 void tst_SniffBrowser::choose_data()
@@ -67,6 +70,28 @@ void tst_SniffBrowser::firefoxProfileTurnsHttp3Off()
     const QString chromium = SniffBrowser::profileFolder(Browser::Chromium, data.path());
     QCOMPARE(SniffBrowser::prepareProfile(Browser::Chromium, chromium), QString());
     QVERIFY(QFileInfo(chromium).isDir() && !QFile::exists(chromium + QStringLiteral("/user.js")));
+}
+
+// The sign-in choice lists what is there, survives the settings file, and reads damaged texts as none.
+void tst_SniffBrowser::cookieSourcesOfferedAndKept()
+{
+    QTemporaryDir data;
+    const Installed installed { { Browser::Chromium, QStringLiteral("/usr/bin/chromium") },
+                                { Browser::Firefox, QString() } };
+    QCOMPARE(CookieSource::offered(installed, data.path()).size(), 2);
+    QVERIFY(QDir().mkpath(SniffBrowser::profileFolder(Browser::Chromium, data.path())));
+    const QList<CookieSource> offered = CookieSource::offered(installed, data.path());
+    QCOMPARE(offered.size(), 3);
+    QCOMPARE(offered.last().toolBrowser(data.path()),
+             QStringLiteral("chromium:")
+                 + QDir::fromNativeSeparators(SniffBrowser::profileFolder(Browser::Chromium, data.path())));
+    const CookieSource file { CookieSource::Kind::File, Browser::Chromium, QStringLiteral("/home/u/cookies.txt") };
+    for (const CookieSource &source : offered + QList<CookieSource> { file }) {
+        QCOMPARE(CookieSource::fromSetting(source.toSetting()), source);
+    }
+    for (const char *damaged : { "", "browser:", "browser:opera", "file:relative.txt", "sniffing", "nonsense:x" }) {
+        QCOMPARE(CookieSource::fromSetting(QString::fromLatin1(damaged)).kind, CookieSource::Kind::None);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_SniffBrowser)
