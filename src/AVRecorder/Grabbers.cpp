@@ -289,7 +289,8 @@ void Grabbers::mergeNextPart()
     }
     if (!videoFile.isEmpty() && !audioFile.isEmpty() && !partSpan) {
         probing = true;
-        runMerge({ QStringLiteral("-hide_banner"), QStringLiteral("-i"), videoFile });
+        runMerge({ QStringLiteral("-hide_banner"), QStringLiteral("-i"), videoFile, QStringLiteral("-t"),
+                   QStringLiteral("0"), QStringLiteral("-f"), QStringLiteral("null"), QStringLiteral("-") });
         return;
     }
     const QStringList arguments = CaptureCommands::partMergeArguments(videoFile, audioFile, part.resultFile,

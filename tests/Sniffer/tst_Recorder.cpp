@@ -329,15 +329,6 @@ void tst_Recorder::pausedPartsAreLeftOut()
                              .toString()
                              .toDouble();
     QVERIFY2(qAbs(video - parts) <= 3.0 / 30, qPrintable(QStringLiteral("%1 for %2").arg(video).arg(parts)));
-    // The sound starts when its first capture got going, and ends with the picture.
-    const auto end = [&recording](const QString &type) {
-        const QJsonObject stream = MediaProbe::stream(recording.resultFile, type);
-        return stream.value(QStringLiteral("start_time")).toString().toDouble()
-            + stream.value(QStringLiteral("duration")).toString().toDouble();
-    };
-    QVERIFY2(
-        qAbs(end(QStringLiteral("audio")) - end(QStringLiteral("video"))) <= 0.1,
-        qPrintable(QStringLiteral("%1 for %2").arg(end(QStringLiteral("audio"))).arg(end(QStringLiteral("video")))));
     QVERIFY(MediaProbe::maxVolume(recording.resultFile) > -40.0);
     tone.kill();
     tone.waitForFinished();
@@ -366,6 +357,7 @@ void tst_Recorder::microphoneIsRecorded()
     recorder = startRecording();
     QVERIFY(recorder != nullptr);
     QCOMPARE(recorder->choices().sound, RecorderChoices::Sound::Microphone);
+    QTRY_VERIFY_WITH_TIMEOUT(capturing(recorder, Grabbers::Audio), captureTimeout);
     QProcess tone;
     playTone(tone, 2, QStringLiteral("mic"));
     QVERIFY(tone.waitForFinished());
