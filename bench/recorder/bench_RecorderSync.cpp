@@ -1,6 +1,8 @@
 // How far apart picture and sound land in a finished recording. A tone starts and a window on the X display turns
 // from black to white as it arrives at the sound output; the recorder captures the window's region and the output
 // as it does for the user and merges them, and the merged file tells when each of the two happened.
+// Then one long recording: how far the sound's length strays from its time stamps, which a player that plays the
+// sound straight through would show as a growing lag.
 
 #include "Grabbers.h"
 #include "SoundServer.h"
@@ -35,9 +37,14 @@
 namespace {
 
 constexpr int Recordings = 5;
-constexpr double GoalSeconds = 0.2;
+constexpr double GoalSeconds = 0.05;
 constexpr int BeforeChangeMsecs = 1000;
 constexpr int AfterChangeMsecs = 2000;
+// The tone of one recording may still sound from the player's buffer when the next begins; it would be taken for
+// that recording's tone. Each recording starts once the output has been silent this long.
+constexpr int QuietMsecs = 300;
+constexpr int QuietDeadlineMsecs = 10000;
+constexpr int LongRecordingSecs = 130;
 const QRect Region(100, 80, 320, 240);
 
 constexpr int SampleRate = 48000;
@@ -176,6 +183,13 @@ public:
     ToneListener(const ToneListener &) = delete;
     ToneListener &operator=(const ToneListener &) = delete;
 
+    // True once nothing loud has arrived for msecs.
+    bool quietFor(int msecs) const
+    {
+        const qint64 since = lastLoud < 0 ? started : lastLoud;
+        return clock().nsecsElapsed() - since > qint64(msecs) * 1'000'000;
+    }
+
     void listen(std::function<void()> heard)
     {
         onHeard = std::move(heard);
@@ -188,15 +202,16 @@ private:
     void take()
     {
         const QByteArray data = recorder.read(recorder.bytesAvailable() & ~qint64(1));
-        if (!onHeard) {
-            return;
-        }
         const qint64 now = clock().nsecsElapsed();
         std::vector<qint16> samples(std::size_t(data.size()) / sizeof(qint16));
         std::memcpy(samples.data(), data.constData(), samples.size() * sizeof(qint16));
         const auto loud = std::find_if(samples.cbegin(), samples.cend(),
                                        [](qint16 sample) { return std::abs(sample) > ToneAmplitude / 4; });
         if (loud == samples.cend()) {
+            return;
+        }
+        lastLoud = now;
+        if (!onHeard) {
             return;
         }
         // The last sample read has just arrived.
@@ -207,6 +222,8 @@ private:
     QProcess recorder;
     std::function<void()> onHeard;
     qint64 arrived = -1;
+    qint64 started = clock().nsecsElapsed();
+    qint64 lastLoud = -1;
 };
 
 // A borderless window over the recorded region, all of one colour.
@@ -332,6 +349,47 @@ struct Recording
     double pictureLag = 0;
 };
 
+void waitForQuiet(const ToneListener &listener)
+{
+    const QDeadlineTimer deadline(QuietDeadlineMsecs);
+    while (!listener.quietFor(QuietMsecs)) {
+        if (deadline.hasExpired()) {
+            throw BenchFailure {
+                QStringLiteral("the tone still sounds %1 s after it was stopped").arg(QuietDeadlineMsecs / 1000)
+            };
+        }
+        wait(10);
+    }
+}
+
+// Starts both captures; returns once both record.
+void startCaptures(Grabbers &grabbers, const QString &failure)
+{
+    grabbers.start(Region);
+    const QDeadlineTimer deadline(20000);
+    while (failure.isEmpty() && !(grabbers.isRecording(Grabbers::Video) && grabbers.isRecording(Grabbers::Audio))) {
+        if (deadline.hasExpired()) {
+            throw BenchFailure { QStringLiteral("the captures did not start within 20 s") };
+        }
+        wait(10);
+    }
+}
+
+void stopCaptures(Grabbers &grabbers)
+{
+    // Stopping and merging report through signals; the recorder never blocks on them.
+    bool stopped = false;
+    QObject::connect(&grabbers, &Grabbers::stopped, [&stopped] { stopped = true; });
+    grabbers.stop();
+    const QDeadlineTimer stopDeadline(StopDeadlineMsecs);
+    while (!stopped && !stopDeadline.hasExpired()) {
+        wait(10);
+    }
+    if (!stopped) {
+        throw BenchFailure { QStringLiteral("the captures did not stop within %1 s").arg(StopDeadlineMsecs / 1000) };
+    }
+}
+
 Recording record(Picture &picture, TonePlayer &tone)
 {
     ToneListener listener;
@@ -342,14 +400,8 @@ Recording record(Picture &picture, TonePlayer &tone)
                      [&failure](Grabbers::Failure, const QString &message) { failure = message; });
 
     picture.show(Qt::black);
-    grabbers.start(Region);
-    const QDeadlineTimer deadline(20000);
-    while (failure.isEmpty() && !(grabbers.isRecording(Grabbers::Video) && grabbers.isRecording(Grabbers::Audio))) {
-        if (deadline.hasExpired()) {
-            throw BenchFailure { QStringLiteral("the captures did not start within 20 s") };
-        }
-        wait(10);
-    }
+    waitForQuiet(listener);
+    startCaptures(grabbers, failure);
     Recording recording;
     if (failure.isEmpty()) {
         wait(BeforeChangeMsecs);
@@ -377,18 +429,8 @@ Recording record(Picture &picture, TonePlayer &tone)
         recording.pictureLag = double(shown - listener.arrival()) / 1e9;
         wait(AfterChangeMsecs);
     }
-    // Stopping and merging report through signals; the recorder never blocks on them.
-    bool stopped = false;
-    QObject::connect(&grabbers, &Grabbers::stopped, [&stopped] { stopped = true; });
-    grabbers.stop();
-    const QDeadlineTimer stopDeadline(StopDeadlineMsecs);
-    while (!stopped && !stopDeadline.hasExpired()) {
-        wait(10);
-    }
+    stopCaptures(grabbers);
     tone.setTone(false);
-    if (!stopped) {
-        throw BenchFailure { QStringLiteral("the captures did not stop within %1 s").arg(StopDeadlineMsecs / 1000) };
-    }
     if (!failure.isEmpty()) {
         throw BenchFailure { QStringLiteral("the recording failed: %1 (%2)").arg(failure, grabbers.failureDetail()) };
     }
@@ -405,6 +447,74 @@ Recording record(Picture &picture, TonePlayer &tone)
     const QString result = grabbers.files().resultFile;
     recording.offset = toneOnset(result, temp) - pictureChange(result, temp);
     return recording;
+}
+
+struct SoundLength
+{
+    double samples = 0;
+    double stamps = 0;
+    // How fast samples and stamps move apart, by a straight line through all packets, in seconds per second.
+    double drift = 0;
+    // The farthest the samples were from the stamps at any packet.
+    double largest = 0;
+};
+
+// The sound's length by its samples against the span of its time stamps, from the audio capture's packets: a
+// player that plays the samples straight through is that much ahead of or behind the picture.
+SoundLength soundLength(const QString &file)
+{
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"),
+                { QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
+                  QStringLiteral("a:0"), QStringLiteral("-show_entries"),
+                  QStringLiteral("packet=pts_time,duration_time"), QStringLiteral("-of"), QStringLiteral("csv=p=0"),
+                  file });
+    if (!probe.waitForFinished(60000) || probe.exitCode() != 0) {
+        throw BenchFailure { QStringLiteral("the sound capture cannot be read") };
+    }
+    SoundLength length;
+    std::optional<double> first;
+    double end = 0;
+    // Sums for the least-squares line of stray against time.
+    double n = 0, sumT = 0, sumS = 0, sumTT = 0, sumTS = 0;
+    while (probe.canReadLine()) {
+        const QList<QByteArray> fields = probe.readLine().trimmed().split(',');
+        const double pts = fields.value(0).toDouble();
+        const double duration = fields.value(1).toDouble();
+        first = first.value_or(pts);
+        const double t = pts - *first;
+        const double stray = length.samples - t;
+        length.largest = std::max(length.largest, std::abs(stray));
+        n += 1;
+        sumT += t;
+        sumS += stray;
+        sumTT += t * t;
+        sumTS += t * stray;
+        end = std::max(end, pts + duration);
+        length.samples += duration;
+    }
+    if (!first || n < 2) {
+        throw BenchFailure { QStringLiteral("the long recording has no sound") };
+    }
+    length.stamps = end - *first;
+    length.drift = (n * sumTS - sumT * sumS) / (n * sumTT - sumT * sumT);
+    return length;
+}
+
+SoundLength recordLong()
+{
+    QTemporaryDir temp;
+    Grabbers grabbers(QStringLiteral(CORVANE_TOOLS_DIR), temp.path());
+    QString failure;
+    QObject::connect(&grabbers, &Grabbers::failed, &grabbers,
+                     [&failure](Grabbers::Failure, const QString &message) { failure = message; });
+    startCaptures(grabbers, failure);
+    wait(LongRecordingSecs * 1000);
+    stopCaptures(grabbers);
+    if (!failure.isEmpty()) {
+        throw BenchFailure { QStringLiteral("the long recording failed: %1").arg(failure) };
+    }
+    return soundLength(grabbers.files().audioFile);
 }
 
 // Seconds with three decimals, never "-0.000".
@@ -432,6 +542,7 @@ int main(int argc, char *argv[])
     }
 
     std::vector<Recording> recordings;
+    SoundLength longRecording;
     bool recordingsStarted = false;
     try {
         Picture picture;
@@ -440,9 +551,10 @@ int main(int argc, char *argv[])
         while (recordings.size() < Recordings) {
             recordings.push_back(record(picture, tone));
         }
+        longRecording = recordLong();
     } catch (const BenchFailure &failure) {
         error << "recorder audio-video offset: ";
-        if (recordingsStarted) {
+        if (recordingsStarted && recordings.size() < Recordings) {
             error << "recording " << recordings.size() + 1 << " of " << Recordings << ": ";
         }
         error << failure.message << Qt::endl;
@@ -452,18 +564,26 @@ int main(int argc, char *argv[])
     QTextStream out(stdout);
     out << "recorder audio-video offsets (sound minus picture):";
     double sum = 0;
+    double largest = 0;
     double lagMin = recordings.front().pictureLag;
     double lagMax = lagMin;
     for (const Recording &recording : recordings) {
         out << ' ' << inMsecSteps(recording.offset);
         sum += std::abs(recording.offset);
+        largest = std::max(largest, std::abs(recording.offset));
         lagMin = std::min(lagMin, recording.pictureLag);
         lagMax = std::max(lagMax, recording.pictureLag);
     }
     out << " s; the picture changed " << inMsecSteps(lagMin) << " to " << inMsecSteps(lagMax)
         << " s after the tone arrived\n";
     const double mean = sum / double(recordings.size());
-    out << "recorder audio-video offset: " << inMsecSteps(mean) << " s (goal " << QString::number(GoalSeconds)
-        << " s, ratio " << QString::number(mean / GoalSeconds, 'f', 2) << ")" << Qt::endl;
+    out << "recorder audio-video offset: " << inMsecSteps(mean) << " s, largest " << inMsecSteps(largest)
+        << " s (goal each within " << QString::number(GoalSeconds) << " s, ratio "
+        << QString::number(mean / GoalSeconds, 'f', 2) << ")\n";
+    const double stray = longRecording.samples - longRecording.stamps;
+    out << "recorder long recording: " << inMsecSteps(longRecording.samples) << " s of sound for "
+        << inMsecSteps(longRecording.stamps) << " s of time stamps, " << inMsecSteps(stray) << " s apart at the end, "
+        << inMsecSteps(longRecording.largest) << " s at most; drifting " << inMsecSteps(longRecording.drift * 3600)
+        << " s per hour (goal within one frame, " << inMsecSteps(1.0 / 30) << " s)" << Qt::endl;
     return 0;
 }

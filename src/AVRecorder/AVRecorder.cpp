@@ -7,27 +7,40 @@
 #include "RecordingCopy.h"
 #include "Registry.h"
 #include "StopDialog.h"
+#include "ToolProcess.h"
 #include "Trace.h"
 #include "ui_AVRecorder.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeySequence>
+#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QStandardPaths>
+#include <QStorageInfo>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <iterator>
 
 namespace {
 
 constexpr int RecorderWidth = 481;
 constexpr int RecorderHeight = 179;
 constexpr double RecorderOpacity = 0.53;
+// Below this many minutes of room left in the temporary folder the user is asked before recording.
+constexpr qint64 FewMinutes = 5;
+constexpr int StatusIntervalMsecs = 500;
+constexpr int FrameRates[] = { 15, 30, 60 };
 
 } // namespace
 
@@ -35,6 +48,9 @@ AVRecorder::AVRecorder(QWidget *parent, const QString &appDir, const QString &te
     : QWidget(parent)
     , ui(std::make_unique<Ui::AVRecorder>())
     , framelessHelper(new NcFramelessHelper(this))
+    , picker(new ToolProcess(this))
+    , tempFolder(tempDir)
+    , statusTimer(new QTimer(this))
 {
     ui->setupUi(this);
     trace() << "AVRecorder"
@@ -64,11 +80,42 @@ AVRecorder::AVRecorder(QWidget *parent, const QString &appDir, const QString &te
         [this](Grabbers::Failure, const QString &message) { captureInterrupted(message); }, Qt::QueuedConnection);
     connect(grabbers, &Grabbers::stopped, this, &AVRecorder::capturesStopped, Qt::QueuedConnection);
     connect(grabbers, &Grabbers::merged, this, &AVRecorder::merged, Qt::QueuedConnection);
+    connect(grabbers, &Grabbers::paused, this, [this] {
+        stopDialog->setPaused(true);
+        showStatus();
+    });
+    connect(grabbers, &Grabbers::soundLost, this, [this](const QString &message) {
+        // No box while recording: it would be in the picture. The dialog says it, the end of the recording again.
+        warnings << message;
+        stopDialog->setToolTip(message);
+        showStatus();
+    });
+    statusTimer->setInterval(StatusIntervalMsecs);
+    connect(statusTimer, &QTimer::timeout, this, &AVRecorder::showStatus);
 
     stopDialog = std::make_unique<StopDialog>();
     stopDialog->hide();
     connect(stopDialog.get(), &StopDialog::stop, this, &AVRecorder::stop);
     connect(stopDialog.get(), &StopDialog::closeStop, this, &AVRecorder::cancel);
+    connect(stopDialog.get(), &StopDialog::pause, this, &AVRecorder::pause);
+    connect(stopDialog.get(), &StopDialog::resume, this, &AVRecorder::resume);
+    connect(ui->pushButtonWholeScreen, &QPushButton::clicked, this, &AVRecorder::clickButtonWholeScreen);
+    connect(ui->pushButtonPickWindow, &QPushButton::clicked, this, &AVRecorder::clickButtonPickWindow);
+    for (QComboBox *choice : { ui->comboSound, ui->comboFrameRate, ui->comboQuality }) {
+        connect(choice, &QComboBox::activated, this, [this] { emit choicesChanged(choices()); });
+    }
+    ui->comboFrameRate->setCurrentIndex(1);
+    ui->comboQuality->setCurrentIndex(int(RecorderChoices::Quality::High));
+    connect(picker, &ToolProcess::ended, this, [this](ToolProcess::End how, int exitCode) {
+        const QRect picked = CaptureCommands::pickedWindow(picker->readOutput());
+        if (how != ToolProcess::End::Exited || exitCode != 0 || picked.isNull()) {
+            traceError() << "pickWindow"
+                         << ":" << picker->errorLine();
+        } else {
+            frame(picked);
+        }
+        show();
+    });
     connect(ui->pushButtonStart, &QPushButton::clicked, this, &AVRecorder::clickButtonStart);
     connect(ui->pushButtonClose, &QPushButton::clicked, this, &AVRecorder::clickButtonClose);
     auto *shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_B), this);
@@ -119,6 +166,55 @@ void AVRecorder::startRecorder(const QRect &region)
     startRecorder();
 }
 
+void AVRecorder::setChoices(const RecorderChoices &chosen)
+{
+    ui->comboSound->setCurrentIndex(int(chosen.sound));
+    const auto rate = std::find(std::begin(FrameRates), std::end(FrameRates), chosen.frameRate);
+    ui->comboFrameRate->setCurrentIndex(rate != std::end(FrameRates) ? int(rate - std::begin(FrameRates)) : 1);
+    ui->comboQuality->setCurrentIndex(int(chosen.quality));
+}
+
+RecorderChoices AVRecorder::choices() const
+{
+    RecorderChoices chosen;
+    chosen.sound = RecorderChoices::Sound(ui->comboSound->currentIndex());
+    chosen.frameRate = FrameRates[qBound(0, ui->comboFrameRate->currentIndex(), 2)];
+    chosen.quality = RecorderChoices::Quality(ui->comboQuality->currentIndex());
+    return chosen;
+}
+
+void AVRecorder::clickButtonWholeScreen()
+{
+    const QScreen *on = QGuiApplication::screenAt(geometry().center());
+    if (on == nullptr) {
+        on = QGuiApplication::primaryScreen();
+    }
+    if (on != nullptr) {
+        frame(on->geometry());
+    }
+}
+
+void AVRecorder::clickButtonPickWindow()
+{
+    if (recording || picker->isRunning()) {
+        return;
+    }
+    // The X window picker waits for a click and prints the clicked window's place; x11-utils brings it.
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("xwininfo"));
+    if (program.isEmpty()) {
+        tell(QStringLiteral("Picking a window needs the program xwininfo (package x11-utils)."));
+        return;
+    }
+    hide();
+    picker->start(program, {});
+}
+
+void AVRecorder::frame(const QRect &region)
+{
+    setGeometry(region);
+    placeChildren();
+}
+
 void AVRecorder::clickButtonStart()
 {
     if (recording) {
@@ -142,6 +238,9 @@ void AVRecorder::clickButtonStart()
                      << "nothing of" << frame << "is on the screen";
         return;
     }
+    if (!roomToRecord(visible)) {
+        return;
+    }
     if (visible != frame) {
         traceError() << "output.geometry" << frame << "recorded as" << visible;
         setGeometry(visible);
@@ -156,7 +255,16 @@ void AVRecorder::clickButtonStart()
     hide();
     stopDialog->setWindowFlags(stopDialog->windowFlags() | Qt::WindowStaysOnTopHint);
     stopDialog->show();
-    stopDialog->move(screenWidth - stopDialog->width() - 20, 10);
+    QList<QRect> screens;
+    for (const QScreen *each : QGuiApplication::screens()) {
+        screens << each->geometry();
+    }
+    stopDialog->move(CaptureCommands::stopDialogPlace(visible, screens, stopDialog->frameGeometry().size()));
+    grabbers->setChoices(choices());
+    steady.start();
+    clock.start(steady.elapsed());
+    statusTimer->start();
+    showStatus();
     grabVideo(visible.x(), visible.y());
     grabAudio();
 }
@@ -218,6 +326,57 @@ void AVRecorder::cancel()
     }
 }
 
+void AVRecorder::pause()
+{
+    if (!recording || ending != Ending::None || grabbers->isPaused()) {
+        return;
+    }
+    clock.pause(steady.elapsed());
+    grabbers->pause();
+}
+
+void AVRecorder::resume()
+{
+    if (!recording || ending != Ending::None || !grabbers->isPaused()) {
+        return;
+    }
+    clock.resume(steady.elapsed());
+    stopDialog->setPaused(false);
+    grabbers->resume();
+}
+
+void AVRecorder::showStatus()
+{
+    qint64 bytes = 0;
+    for (const QString &file : grabbers->allFiles()) {
+        bytes += QFileInfo(file).size();
+    }
+    QString text = RecordingClock::status(clock.elapsed(steady.elapsed()), bytes, grabbers->isPaused());
+    if (!warnings.isEmpty()) {
+        text += QStringLiteral(" \u00b7 no sound");
+    }
+    stopDialog->setStatus(text);
+}
+
+bool AVRecorder::roomToRecord(const QRect &region)
+{
+    const QStorageInfo disk(tempFolder);
+    const qint64 perMinute = choices().bytesPerMinute(region.size());
+    const qint64 minutes = RecordingClock::minutesFitting(disk.bytesAvailable(), perMinute);
+    if (!disk.isValid() || minutes >= FewMinutes) {
+        return true;
+    }
+    trace() << "clickButtonStart"
+            << ":"
+            << "room for" << minutes << "minutes in" << tempFolder;
+    return ask(
+        QStringLiteral("Only about %1 minutes of recording fit on the disk of %2 (%3 free). The recording "
+                       "stops when it is full.\nRecord anyway?")
+            .arg(minutes)
+            .arg(QDir::toNativeSeparators(tempFolder), QLocale::system().formattedDataSize(disk.bytesAvailable())),
+        QStringLiteral("Record"));
+}
+
 void AVRecorder::discard()
 {
     if (!recording || ending != Ending::None) {
@@ -255,6 +414,9 @@ void AVRecorder::placeChildren()
     ui->pushButtonClose->move(w - 24, 0);
     ui->pushButtonStart->move(w / 2 - ui->pushButtonStart->width() / 2, (h - h / 2) + 50);
     ui->textEditHint->move(w / 2 - ui->textEditHint->width() / 2, (h - h / 2) - ui->textEditHint->height() / 2);
+    ui->pushButtonWholeScreen->move(6, h - ui->pushButtonWholeScreen->height() - 6);
+    ui->pushButtonPickWindow->move(w - ui->pushButtonPickWindow->width() - 6,
+                                   h - ui->pushButtonPickWindow->height() - 6);
 }
 
 void AVRecorder::setBackgroundColor(const QString &colour)
@@ -344,24 +506,30 @@ void AVRecorder::mergeAudioVideo()
 void AVRecorder::merged(bool ok)
 {
     recording = false;
+    statusTimer->stop();
     if (busyWindow) {
         busyWindow->hide();
     }
     const CaptureFiles files = grabbers->files();
+    output.joined = ok;
     if (!ok) {
         traceError() << "mergeAudioVideo"
                      << ":" << grabbers->failureDetail();
         QFile::remove(files.resultFile);
-        if (!RecordingCopy::hasRecording(files.videoFile)) {
+        const QStringList all = grabbers->allFiles();
+        const bool anything = std::any_of(all.cbegin(), all.cend(),
+                                          [](const QString &file) { return RecordingCopy::hasRecording(file); });
+        if (!anything) {
             removeFiles();
             tell(QStringLiteral("Nothing was recorded.\n") + grabbers->failureDetail());
             emit close();
             return;
         }
-        // The picture is worth more than nothing: it is offered alone.
-        warnings << QStringLiteral("Picture and sound could not be joined, so the picture is offered without "
-                                   "sound: ")
-                + grabbers->failureDetail();
+        // Neither part is given up: each is offered and stays until saved, or until the recording is discarded.
+        warnings << QStringLiteral("Picture and sound could not be joined (%1). Both are kept: Video saves the "
+                                   "picture, Audio the sound, and each stays until it is saved or the recording "
+                                   "is discarded.")
+                        .arg(grabbers->failureDetail());
     }
     warnings += grabbers->stopProblems();
     if (!warnings.isEmpty()) {
@@ -375,7 +543,8 @@ void AVRecorder::finishRecording()
     const CaptureFiles files = grabbers->files();
     output.audioFile = files.audioFile;
     output.videoFile = files.videoFile;
-    output.resultFile = RecordingCopy::hasRecording(files.resultFile) ? files.resultFile : files.videoFile;
+    output.resultFile = output.joined ? files.resultFile : QString();
+    output.temporaries = grabbers->allFiles();
     emit done(output);
     stopDialog->hide();
     hide();
@@ -420,8 +589,7 @@ void AVRecorder::captureFailed(const QString &message)
 
 void AVRecorder::removeFiles()
 {
-    const CaptureFiles files = grabbers->files();
-    for (const QString &file : { files.videoFile, files.audioFile, files.resultFile }) {
+    for (const QString &file : grabbers->allFiles()) {
         QFile::remove(file);
     }
 }
@@ -430,4 +598,13 @@ void AVRecorder::tell(const QString &text)
 {
     // No parent: the recorder and its stop dialog are hidden by now.
     MessageBox::warning(nullptr, QStringLiteral("AV Recorder"), text);
+}
+
+bool AVRecorder::ask(const QString &text, const QString &yes)
+{
+    return MessageBox::choose(nullptr, QMessageBox::Warning, QStringLiteral("AV Recorder"), text,
+                              { { yes, QMessageBox::AcceptRole, QStringLiteral("recordAnyway") },
+                                { QStringLiteral("Cancel"), QMessageBox::RejectRole, QString() } },
+                              1)
+        == 0;
 }

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "RecorderChoices.h"
+#include "RecordingClock.h"
+
+#include <QElapsedTimer>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -8,6 +12,8 @@
 #include <memory>
 
 class Grabbers;
+class QTimer;
+class ToolProcess;
 class NcFramelessHelper;
 class StopDialog;
 
@@ -30,6 +36,11 @@ public:
         QString videoFile;
         QString resultFile;
         QRect geometry;
+        // False when picture and sound could not be joined: resultFile is then empty and each part is saved on
+        // its own.
+        bool joined = true;
+        // Every file the recording left in the temporary folder.
+        QStringList temporaries;
     };
 
     AVRecorder(QWidget *parent, const QString &appDir, const QString &tempDir);
@@ -38,8 +49,15 @@ public:
     void startRecorder();
     void startRecorder(const QRect &region);
 
+    void setChoices(const RecorderChoices &choices);
+    RecorderChoices choices() const;
+
     Q_INVOKABLE void clickButtonStart();
     Q_INVOKABLE void clickButtonClose();
+    // Frames the whole screen the frame is on.
+    Q_INVOKABLE void clickButtonWholeScreen();
+    // Lets the user click the window to record; the frame then lies over it.
+    Q_INVOKABLE void clickButtonPickWindow();
 
 public slots:
     void stop();
@@ -51,6 +69,7 @@ signals:
     void done(const QString &path);
     void error(int ret, const QString &msg);
     void close();
+    void choicesChanged(const RecorderChoices &choices);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -77,6 +96,12 @@ private:
     void removeFiles();
     void showBusy();
     void tell(const QString &text);
+    bool ask(const QString &text, const QString &yes);
+    bool roomToRecord(const QRect &region);
+    void pause();
+    void resume();
+    void showStatus();
+    void frame(const QRect &region);
 
     // How a recording that is being stopped ends.
     enum class Ending { None, Keep, Discard, Close };
@@ -87,9 +112,14 @@ private:
     std::unique_ptr<QWidget> busyWindow;
     NcFramelessHelper *framelessHelper;
     Grabbers *grabbers = nullptr;
+    ToolProcess *picker;
     int screenWidth = 0;
     int screenHeight = 0;
     bool recording = false;
+    QString tempFolder;
+    RecordingClock clock;
+    QElapsedTimer steady;
+    QTimer *statusTimer;
     Ending ending = Ending::None;
     // What went wrong on the way, told to the user with the recording.
     QStringList warnings;

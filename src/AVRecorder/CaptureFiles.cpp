@@ -15,3 +15,22 @@ CaptureFiles captureFiles(const QString &tempDir, const QDateTime &when, Platfor
     return { stem + QStringLiteral("_a") + extension, stem + QStringLiteral("_v") + extension,
              stem + QStringLiteral("_res") + extension };
 }
+
+namespace {
+
+QString numbered(const QString &file, int part)
+{
+    const qsizetype dot = file.lastIndexOf(QLatin1Char('.'));
+    return file.left(dot) + QString::number(part) + file.mid(dot);
+}
+
+} // namespace
+
+CaptureFiles capturePart(const CaptureFiles &recording, int part)
+{
+    if (part <= 1) {
+        return { recording.audioFile, recording.videoFile, numbered(recording.resultFile, 1) };
+    }
+    return { numbered(recording.audioFile, part), numbered(recording.videoFile, part),
+             numbered(recording.resultFile, part) };
+}

@@ -18,3 +18,7 @@ struct CaptureFiles
 QString captureBaseName(const QString &tempDir, const QDateTime &when);
 
 CaptureFiles captureFiles(const QString &tempDir, const QDateTime &when, Platform::Os os);
+
+// Part `part` (from 1) of a recording that was paused: later parts number their captures ("_v2.mpg"); each part's
+// own merge goes to a numbered result ("_res1.mpg") before the parts are joined into the recording's result.
+CaptureFiles capturePart(const CaptureFiles &recording, int part);

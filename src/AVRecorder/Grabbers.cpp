@@ -74,13 +74,29 @@ Grabbers::Grabbers(const QString &appDir, const CaptureFiles &files, QObject *pa
                 << ":" << QString::fromLocal8Bit(merge->readOutput());
     });
     connect(merge, &ToolProcess::ended, this, [this](ToolProcess::End how, int exitCode) {
-        const bool ok = how == ToolProcess::End::Exited && exitCode == 0 && hasContent(paths.resultFile)
+        if (probing) {
+            probing = false;
+            partSpan = CaptureCommands::inputSpan(merge->errorTail());
+            mergeNextPart();
+            return;
+        }
+        const bool ok = how == ToolProcess::End::Exited && exitCode == 0 && hasContent(mergeTarget)
             && !ConverterOutput::writeFailed(merge->errorTail());
         if (!ok) {
             detail = merge->errorLine();
             traceError() << "mergeAudioVideo"
                          << ":" << detail;
         }
+        if (ok && mergingPart > 0 && mergingPart < parts) {
+            ++mergingPart;
+            mergeNextPart();
+            return;
+        }
+        if (ok && mergingPart == parts) {
+            joinParts();
+            return;
+        }
+        mergingPart = 0;
         emit merged(ok);
     });
 
@@ -104,18 +120,47 @@ CaptureFiles Grabbers::files() const
     return paths;
 }
 
-void Grabbers::start(const QRect &region)
+QStringList Grabbers::allFiles() const
 {
-    grabVideo(region);
+    QStringList all;
+    for (int part = 1; part <= parts; ++part) {
+        const CaptureFiles files = capturePart(paths, part);
+        all << files.videoFile << files.audioFile;
+        if (parts > 1) {
+            all << files.resultFile;
+        }
+    }
+    all << paths.resultFile;
+    if (parts > 1) {
+        all << paths.resultFile + QStringLiteral(".txt");
+    }
+    return all;
+}
+
+int Grabbers::partCount() const
+{
+    return parts;
+}
+
+void Grabbers::setChoices(const RecorderChoices &chosen)
+{
+    choices = chosen;
+}
+
+void Grabbers::start(const QRect &area)
+{
+    grabVideo(area);
     grabAudio();
 }
 
-void Grabbers::grabVideo(const QRect &region)
+void Grabbers::grabVideo(const QRect &area)
 {
-    QFile::remove(paths.videoFile);
+    region = area;
+    video.file = capturePart(paths, parts).videoFile;
+    QFile::remove(video.file);
     const QString crop = CaptureCommands::cropFilter(region.width(), region.height(), region.x(), region.y());
     const QStringList arguments = CaptureCommands::videoArguments(
-        Platform::currentOs(), qEnvironmentVariable("DISPLAY"), crop, paths.videoFile);
+        Platform::currentOs(), qEnvironmentVariable("DISPLAY"), crop, video.file, choices);
     trace() << "grabVideo"
             << ":"
             << "arguments"
@@ -125,8 +170,9 @@ void Grabbers::grabVideo(const QRect &region)
 
 void Grabbers::grabAudio()
 {
-    QFile::remove(paths.audioFile);
-    const QStringList arguments = CaptureCommands::audioArguments(Platform::currentOs(), paths.audioFile);
+    audio.file = capturePart(paths, parts).audioFile;
+    QFile::remove(audio.file);
+    const QStringList arguments = CaptureCommands::audioArguments(Platform::currentOs(), audio.file, choices.sound);
     trace() << "grabAudio"
             << ":"
             << "externalApp"
@@ -144,11 +190,42 @@ void Grabbers::stop()
         return;
     }
     stopping = true;
+    pausing = false;
+    endCaptures();
+}
+
+void Grabbers::endCaptures()
+{
     askToStop(video);
     askToStop(audio);
     if (!video.running && !audio.running) {
         QMetaObject::invokeMethod(this, &Grabbers::settle, Qt::QueuedConnection);
     }
+}
+
+void Grabbers::pause()
+{
+    if (stopping || pausing || pausedNow) {
+        return;
+    }
+    pausing = true;
+    endCaptures();
+}
+
+void Grabbers::resume()
+{
+    if (!pausedNow || stopping) {
+        return;
+    }
+    pausedNow = false;
+    ++parts;
+    grabVideo(region);
+    grabAudio();
+}
+
+bool Grabbers::isPaused() const
+{
+    return pausedNow;
 }
 
 bool Grabbers::isRunning(int kind) const
@@ -166,22 +243,79 @@ bool Grabbers::isRecording(int kind) const
 void Grabbers::mergeAudioVideo()
 {
     QFile::remove(paths.resultFile);
+    if (parts > 1) {
+        mergingPart = 1;
+        mergeNextPart();
+        return;
+    }
     const QString videoFile = hasContent(paths.videoFile) ? paths.videoFile : QString();
     const QString audioFile = hasContent(paths.audioFile) ? paths.audioFile : QString();
     if (videoFile.isEmpty() && audioFile.isEmpty()) {
-        detail = QStringLiteral("Nothing was recorded.");
-        QMetaObject::invokeMethod(
-            this, [this] { emit merged(false); }, Qt::QueuedConnection);
+        failMerge(QStringLiteral("Nothing was recorded."));
         return;
     }
-    const QStringList arguments = CaptureCommands::mergeArguments(videoFile, audioFile, paths.resultFile);
+    runMerge(CaptureCommands::mergeArguments(videoFile, audioFile, paths.resultFile));
+}
+
+void Grabbers::runMerge(const QStringList &arguments)
+{
     trace() << "mergeAudioVideo"
             << ":"
             << "arguments"
             << ":" << arguments;
+    mergeTarget = arguments.constLast();
     ToolProcess::Options options;
     options.output = ToolProcess::Output::Merged;
     merge->start(converter, arguments, options);
+}
+
+void Grabbers::failMerge(const QString &why)
+{
+    detail = why;
+    mergingPart = 0;
+    QMetaObject::invokeMethod(
+        this, [this] { emit merged(false); }, Qt::QueuedConnection);
+}
+
+void Grabbers::mergeNextPart()
+{
+    const CaptureFiles part = capturePart(paths, mergingPart);
+    QFile::remove(part.resultFile);
+    const QString videoFile = hasContent(part.videoFile) ? part.videoFile : QString();
+    const QString audioFile = hasContent(part.audioFile) ? part.audioFile : QString();
+    if (videoFile.isEmpty() && audioFile.isEmpty()) {
+        failMerge(QStringLiteral("Part %1 of the recording holds nothing.").arg(mergingPart));
+        return;
+    }
+    if (!videoFile.isEmpty() && !audioFile.isEmpty() && !partSpan) {
+        probing = true;
+        runMerge({ QStringLiteral("-hide_banner"), QStringLiteral("-i"), videoFile, QStringLiteral("-t"),
+                   QStringLiteral("0"), QStringLiteral("-f"), QStringLiteral("null"), QStringLiteral("-") });
+        return;
+    }
+    const QStringList arguments = CaptureCommands::partMergeArguments(videoFile, audioFile, part.resultFile,
+                                                                      partSpan.value_or(CaptureCommands::Span {}));
+    partSpan.reset();
+    runMerge(arguments);
+}
+
+void Grabbers::joinParts()
+{
+    // The join is the last step: mergingPart past the parts tells the end handler so.
+    mergingPart = parts + 1;
+    QStringList results;
+    for (int part = 1; part <= parts; ++part) {
+        results << capturePart(paths, part).resultFile;
+    }
+    const QString listFile = paths.resultFile + QStringLiteral(".txt");
+    QFile list(listFile);
+    if (!list.open(QIODevice::WriteOnly | QIODevice::Truncate) || list.write(CaptureCommands::joinList(results)) < 0
+        || !list.flush()) {
+        failMerge(list.errorString());
+        return;
+    }
+    list.close();
+    runMerge(CaptureCommands::joinArguments(listFile, paths.resultFile));
 }
 
 QString Grabbers::failureDetail() const
@@ -213,6 +347,12 @@ QString Grabbers::message(Failure failure)
         return QStringLiteral("The screen capture failed.");
     case Failure::AudioCaptureFailed:
         return QStringLiteral("The sound capture failed.");
+    case Failure::SoundServerLost:
+        return Platform::currentOs() == Platform::Os::Windows
+            ? QStringLiteral("The audio-capture filter stopped, so the sound stopped. The picture goes on; the "
+                             "sound recorded until then is kept.")
+            : QStringLiteral("The sound server (PulseAudio) went away, so the sound stopped. The picture goes on; "
+                             "the sound recorded until then is kept.");
     }
     return {};
 }
@@ -278,6 +418,14 @@ void Grabbers::captureEnded(Capture &ended, int how, int exitCode)
     if (!ended.tool->stopRequested()) {
         traceError() << "captureFailed"
                      << ":" << ended.userName << ended.tool->errorLine();
+        // The picture goes on without the sound: what the sound capture wrote stays in its file. A full disk
+        // would stop the picture next; both end now.
+        if (&ended == &audio && (ended.ready || parts > 1) && video.running && !stopping && !pausing
+            && !ended.tool->errorTail().contains("No space left on device")) {
+            emit soundLost(message(Failure::SoundServerLost));
+            settle();
+            return;
+        }
         if (lost == nullptr && !stopping) {
             lost = &ended;
             stopping = true;
@@ -298,6 +446,12 @@ void Grabbers::settle()
         return;
     }
     if (lost == nullptr) {
+        if (pausing) {
+            pausing = false;
+            pausedNow = true;
+            emit paused();
+            return;
+        }
         emit stopped();
         return;
     }

@@ -1,12 +1,16 @@
 #pragma once
 
+#include "CaptureCommands.h"
 #include "CaptureFiles.h"
+#include "RecorderChoices.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QRect>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 class ToolProcess;
 
@@ -23,7 +27,15 @@ public:
 
     // Why a capture could not run. The screen or the sound server being out of reach is told apart from
     // other failures so that the user learns which one is missing.
-    enum class Failure { None, ConverterMissing, NoDisplay, NoSoundServer, VideoCaptureFailed, AudioCaptureFailed };
+    enum class Failure {
+        None,
+        ConverterMissing,
+        NoDisplay,
+        NoSoundServer,
+        VideoCaptureFailed,
+        AudioCaptureFailed,
+        SoundServerLost
+    };
     Q_ENUM(Failure)
 
     // The file names are fixed here, from tempDir and the current second.
@@ -33,18 +45,30 @@ public:
     ~Grabbers() override;
 
     QString progName() const;
+    // The first part's captures and the recording's result.
     CaptureFiles files() const;
+    // Every file the recording wrote or will write in the temporary folder, all parts included.
+    QStringList allFiles() const;
+    int partCount() const;
+
+    // Applies to the captures started from now on.
+    void setChoices(const RecorderChoices &choices);
 
     // Starts both captures of the region (screen pixels).
-    void start(const QRect &region);
+    void start(const QRect &area);
 
     // The two halves of start(): each replaces a capture of its kind still running and the file it wrote.
-    void grabVideo(const QRect &region);
+    void grabVideo(const QRect &area);
     void grabAudio();
 
     // Asks both captures to finish (the converter's "q", then harder); stopped() follows once both have
     // ended, at once when none runs. The files stay.
     void stop();
+    // Ends the captures of this part as stop() does, with paused() once both have ended; resume() starts the next
+    // part on new files with the same region. The paused time is no part of the result.
+    void pause();
+    void resume();
+    bool isPaused() const;
     bool isRunning(int kind) const;
     // The capture has opened its input and its file and takes frames from now on.
     bool isRecording(int kind) const;
@@ -68,6 +92,9 @@ signals:
     // are kept; message says which capture ended and why.
     void interrupted(Grabbers::Failure failure, const QString &message);
     void stopped();
+    void paused();
+    // The sound capture ended on its own while the picture goes on; what it recorded is kept.
+    void soundLost(const QString &message);
     void merged(bool ok);
 
 private:
@@ -90,15 +117,34 @@ private:
     void readOutput(Capture &capture);
     void captureEnded(Capture &capture, int how, int exitCode);
     void askToStop(Capture &capture);
+    // Asks both captures to finish; settle() follows once both have ended.
+    void endCaptures();
     void settle();
     Failure failureOf(const Capture &capture) const;
+    void startPart();
+    void mergeNextPart();
+    void joinParts();
+    // Runs the converter for one step of the merge; its end is handled in one place.
+    void runMerge(const QStringList &arguments);
+    void failMerge(const QString &why);
     QString causeOf(const Capture &capture) const;
 
     QString converter;
     CaptureFiles paths;
+    RecorderChoices choices;
+    QRect region;
+    int parts = 1;
+    // While the parts of a paused recording are merged one by one: the part being merged, from 1.
+    int mergingPart = 0;
+    bool pausing = false;
+    // Before a part is merged the converter states where its picture lies.
+    bool probing = false;
+    std::optional<CaptureCommands::Span> partSpan;
+    bool pausedNow = false;
     Capture video;
     Capture audio;
     ToolProcess *merge;
+    QString mergeTarget;
     // The capture that ended on its own first, if any.
     Capture *lost = nullptr;
     bool stopping = false;

@@ -30,7 +30,7 @@ LeftoverRecording::~LeftoverRecording() = default;
 
 QList<CaptureFiles> LeftoverRecording::find(const QString &tempDir)
 {
-    static const QRegularExpression capture(QStringLiteral("^([0-9a-f]{32})_(a|v|res)\\.mpg$"));
+    static const QRegularExpression capture(QStringLiteral("^([0-9a-f]{32})_(a|v|res)[0-9]*\\.mpg$"));
     const QDir folder(tempDir);
     QHash<QString, QDateTime> newest;
     for (const QFileInfo &file : folder.entryInfoList({ QStringLiteral("*.mpg") }, QDir::Files)) {
@@ -52,10 +52,23 @@ QList<CaptureFiles> LeftoverRecording::find(const QString &tempDir)
     return found;
 }
 
+QStringList LeftoverRecording::partsOf(const CaptureFiles &files)
+{
+    const QFileInfo first(files.videoFile);
+    const QString base = first.fileName().left(first.fileName().lastIndexOf(QStringLiteral("_v")));
+    const QDir folder = first.dir();
+    QStringList parts;
+    for (const QString &name :
+         folder.entryList({ base + QStringLiteral("_*.mpg"), base + QStringLiteral("_res.mpg.txt") }, QDir::Files)) {
+        parts << QDir::toNativeSeparators(folder.filePath(name));
+    }
+    return parts;
+}
+
 void LeftoverRecording::offer()
 {
     // Empty captures hold nothing to offer.
-    static const QRegularExpression capture(QStringLiteral("^[0-9a-f]{32}_(a|v|res)\\.mpg$"));
+    static const QRegularExpression capture(QStringLiteral("^[0-9a-f]{32}_(a|v|res)[0-9]*\\.mpg$"));
     for (const QFileInfo &file : QDir(tempDir).entryInfoList({ QStringLiteral("*.mpg") }, QDir::Files)) {
         if (file.size() == 0 && capture.match(file.fileName()).hasMatch()) {
             QFile::remove(file.filePath());
@@ -79,7 +92,7 @@ void LeftoverRecording::offer()
         CaptureFiles offered = files;
         if (!ok) {
             QFile::remove(files.resultFile);
-            offered.resultFile = sizeOf(files.videoFile) > 0 ? files.videoFile : files.audioFile;
+            offered.resultFile.clear();
         }
         emit found(offered);
     });

@@ -19,6 +19,9 @@ public:
     LeftoverRecording(const QString &appDir, const QString &tempDir, QObject *parent = nullptr);
     ~LeftoverRecording() override;
 
+    // The files of a recording's later parts, left when the program ended while it was paused or resumed.
+    static QStringList partsOf(const CaptureFiles &files);
+
     // Every such recording that holds something, the newest first.
     static QList<CaptureFiles> find(const QString &tempDir);
 
@@ -27,7 +30,7 @@ public:
     void offer();
 
 signals:
-    // resultFile is what to save as the video: the merge, or the picture alone when it could not be joined.
+    // resultFile is empty when picture and sound could not be joined; each is then saved on its own.
     void found(const CaptureFiles &files);
     void nothing();
 

@@ -24,7 +24,8 @@ StopDialog::StopDialog(QWidget *parent)
     setAttribute(Qt::WA_QuitOnClose, false);
     const int w = width();
     const int h = height();
-    ui->pushButtonStop->move(w / 2 - ui->pushButtonStop->width() / 2, (h - h / 2) + h / 6);
+    ui->pushButtonPause->move(w / 2 - ui->pushButtonPause->width() - 5, (h - h / 2) + h / 6);
+    ui->pushButtonStop->move(w / 2 + 5, (h - h / 2) + h / 6);
     ui->label->move(w / 2 - ui->label->width() / 2, ui->label->height() / 2);
 
     timer->setInterval(LightIntervalMsecs);
@@ -34,6 +35,9 @@ StopDialog::StopDialog(QWidget *parent)
     connect(ui->pushButtonStop, &QPushButton::clicked, this, &StopDialog::clickButtonStop);
     auto *shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), this);
     connect(shortcut, &QShortcut::activated, this, &StopDialog::clickButtonStop);
+    connect(ui->pushButtonPause, &QPushButton::clicked, this, &StopDialog::clickButtonPause);
+    auto *pauseShortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), this);
+    connect(pauseShortcut, &QShortcut::activated, this, &StopDialog::clickButtonPause);
 }
 
 StopDialog::~StopDialog() = default;
@@ -41,6 +45,36 @@ StopDialog::~StopDialog() = default;
 void StopDialog::clickButtonStop()
 {
     emit stop();
+}
+
+void StopDialog::clickButtonPause()
+{
+    if (pausedNow) {
+        emit resume();
+    } else {
+        emit pause();
+    }
+}
+
+void StopDialog::setPaused(bool paused)
+{
+    pausedNow = paused;
+    ui->pushButtonPause->setText(paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
+    if (paused) {
+        timer->stop();
+    } else {
+        timer->start();
+    }
+}
+
+bool StopDialog::isPaused() const
+{
+    return pausedNow;
+}
+
+void StopDialog::setStatus(const QString &text)
+{
+    ui->labelStatus->setText(text);
 }
 
 void StopDialog::update()

@@ -12,7 +12,8 @@ namespace Ui {
 class StopDialog;
 }
 
-// The small always-on-top dialog shown while recording: a running light of five dots and a Stop button.
+// The small always-on-top dialog shown while recording: a running light of five dots, the running time and size,
+// and the Pause and Stop buttons.
 class StopDialog final : public QDialog
 {
     Q_OBJECT
@@ -23,6 +24,12 @@ public:
     ~StopDialog() override;
 
     Q_INVOKABLE void clickButtonStop();
+    // Asks to pause, or to resume when paused.
+    Q_INVOKABLE void clickButtonPause();
+    // The light stands still and the button offers to resume while paused.
+    void setPaused(bool paused);
+    bool isPaused() const;
+    void setStatus(const QString &text);
     void reject() override;
 
 public slots:
@@ -31,6 +38,8 @@ public slots:
 
 signals:
     void stop();
+    void pause();
+    void resume();
     // Closed or Escape pressed; the dialog stays until the recorder hides it.
     void closeStop();
 
@@ -43,4 +52,5 @@ private:
     QTimer *timer;
     QImage dot;
     std::array<int, 5> dotStates { 1, 0, 0, 0, 0 };
+    bool pausedNow = false;
 };

@@ -126,7 +126,7 @@ void Sniffer::downloadVideo()
         return;
     }
     if (recorderSaveMode) {
-        saveRecorderAV(lastRecording.resultFile);
+        saveRecorderAV(lastRecording.joined ? lastRecording.resultFile : lastRecording.videoFile);
     } else {
         runDownloader();
     }
@@ -147,7 +147,8 @@ void Sniffer::downloadAudio()
         return;
     }
     if (recorderSaveMode) {
-        saveRecorderAV(lastRecording.audioFile);
+        // A joined recording holds the sound of every part; an unjoined one has it in its own file.
+        saveRecorderAV(lastRecording.joined ? lastRecording.resultFile : lastRecording.audioFile);
     } else {
         runDownloader();
     }

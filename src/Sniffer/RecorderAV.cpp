@@ -15,12 +15,14 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 void Sniffer::initRecorder()
 {
     connect(downloader.get(), &Downloader::doneExtractAudio, this, [this] {
         // Runs after the completion box: the recording's conversion is saved, its captures can go.
         if (!recordingTarget.isEmpty() && QFileInfo(recordingTarget).size() > 0) {
-            removeRecording();
+            RecordingCopy::removeTemporaries(recordingSaved);
         }
         recordingTarget.clear();
     });
@@ -43,7 +45,12 @@ void Sniffer::offerUnsavedRecording()
         trace() << "initRecorder"
                 << ":"
                 << "unsaved recording" << files.resultFile;
-        lastRecording = { files.audioFile, files.videoFile, files.resultFile, lastRecording.geometry };
+        lastRecording = { files.audioFile,
+                          files.videoFile,
+                          files.resultFile,
+                          lastRecording.geometry,
+                          !files.resultFile.isEmpty(),
+                          LeftoverRecording::partsOf(files) };
         postRecorderAV();
     });
     leftover->offer();
@@ -79,6 +86,9 @@ void Sniffer::runRecorderAV()
             qOverload<const AVRecorder::ResultingData &>(&Sniffer::doneRecorderAV));
     connect(recorder, &AVRecorder::close, this, &Sniffer::closeRecorderAV);
     connect(recorder, &AVRecorder::error, this, &Sniffer::errorRecorderAV);
+    recorder->setChoices(RecorderChoices::read(settings()));
+    connect(recorder, &AVRecorder::choicesChanged, this,
+            [this](const RecorderChoices &choices) { choices.write(settings()); });
     hide();
     if (hasLastRecording) {
         recorder->startRecorder(lastRecording.geometry);
@@ -187,6 +197,8 @@ void Sniffer::saveRecorderAV(const QString &source)
 
     // The completion box names it.
     targetFilePath = newFile;
+    // A recording whose picture and sound were never joined is saved part by part; only the part saved goes.
+    recordingSaved = lastRecording.joined ? recordingFiles() : QStringList { source };
     if (RecordingCopy::needsConversion(oldFile, targetExtension)) {
         trace() << "Will convert";
         progressBarStart(800, true);
@@ -196,9 +208,7 @@ void Sniffer::saveRecorderAV(const QString &source)
     }
 
     trace() << "Saving without any convertion";
-    const RecordingCopy::Outcome outcome
-        = RecordingCopy::copy(oldFile, newFile, chosenReplace,
-                              { lastRecording.videoFile, lastRecording.audioFile, lastRecording.resultFile });
+    const RecordingCopy::Outcome outcome = RecordingCopy::copy(oldFile, newFile, chosenReplace, recordingSaved);
     if (outcome.result == RecordingCopy::Result::Copied) {
         trace() << "remove temp files";
         postDownload();
@@ -211,8 +221,9 @@ void Sniffer::saveRecorderAV(const QString &source)
 
 bool Sniffer::discardRecording()
 {
-    if (!RecordingCopy::hasRecording(lastRecording.resultFile)
-        && !RecordingCopy::hasRecording(lastRecording.audioFile)) {
+    const QStringList files = recordingFiles();
+    if (std::none_of(files.cbegin(), files.cend(),
+                     [](const QString &file) { return RecordingCopy::hasRecording(file); })) {
         return true;
     }
     enum { Discard, Keep };
@@ -233,5 +244,11 @@ void Sniffer::removeRecording()
 {
     trace() << "removeRecording"
             << ":" << lastRecording.resultFile;
-    RecordingCopy::removeTemporaries({ lastRecording.videoFile, lastRecording.audioFile, lastRecording.resultFile });
+    RecordingCopy::removeTemporaries(recordingFiles());
+}
+
+QStringList Sniffer::recordingFiles() const
+{
+    return QStringList { lastRecording.videoFile, lastRecording.audioFile, lastRecording.resultFile }
+    + lastRecording.temporaries;
 }

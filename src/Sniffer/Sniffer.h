@@ -240,6 +240,8 @@ private:
     void retireRecorder();
     // Removes the finished recording's temporary files once it was saved or given up.
     void removeRecording();
+    // Every file of lastRecording in the temporary folder.
+    QStringList recordingFiles() const;
     // Watches the recording's conversion and offers a recording an earlier run left unsaved.
     void initRecorder();
 
@@ -303,4 +305,6 @@ private:
     bool hasLastRecording = false;
     // The conversion under way saves lastRecording to this file.
     QString recordingTarget;
+    // What goes from the temporary folder once the save under way is complete.
+    QStringList recordingSaved;
 };

@@ -43,3 +43,30 @@ QStringList converterArguments(const QString &from, const QString &to)
     arguments += { QStringLiteral("-qscale"), QStringLiteral("1"), QStringLiteral("-y"), to };
     return arguments;
 }
+
+QStringList recordingConverterArguments(const QString &from, const QString &to)
+{
+    static const QStringList modern { QStringLiteral("mp4"), QStringLiteral("m4v"), QStringLiteral("mov"),
+                                      QStringLiteral("mkv") };
+    const QString extension = QFileInfo(to).suffix().toLower();
+    if (!modern.contains(extension)) {
+        return converterArguments(from, to);
+    }
+    QStringList arguments { QStringLiteral("-i"),       from,
+                            QStringLiteral("-vf"),      QStringLiteral("pad=ceil(iw/2)*2:ceil(ih/2)*2"),
+                            QStringLiteral("-c:v"),     QStringLiteral("libx264"),
+                            QStringLiteral("-preset"),  QStringLiteral("veryfast"),
+                            QStringLiteral("-crf"),     QStringLiteral("20"),
+                            QStringLiteral("-pix_fmt"), QStringLiteral("yuv420p"),
+                            QStringLiteral("-c:a"),     QStringLiteral("aac"),
+                            QStringLiteral("-b:a"),     QStringLiteral("160k") };
+    if (extension == QLatin1String("mkv")) {
+        // Clusters of at most a second, each written out at once: a file cut short plays up to its end.
+        arguments << QStringLiteral("-cluster_time_limit") << QStringLiteral("1000") << QStringLiteral("-flush_packets")
+                  << QStringLiteral("1");
+    } else {
+        arguments << QStringLiteral("-movflags") << QStringLiteral("+faststart");
+    }
+    arguments << QStringLiteral("-y") << to;
+    return arguments;
+}

@@ -378,7 +378,8 @@ void Downloader::formatConverting(const QString &from, const QString &to, Downlo
         return;
     }
     // The converter writes into the empty work folder, so its "-y" never meets a file of the user's.
-    converterArguments = ::converterArguments(source, converted);
+    converterArguments = mode == FromRecorder ? recordingConverterArguments(source, converted)
+                                              : ::converterArguments(source, converted);
     const QString converter = converterPath();
     trace() << "formatConverting"
             << "binFFmpeg" << converter << "params" << converterArguments;

@@ -4,6 +4,8 @@
 
 using Platform::Os;
 
+Q_DECLARE_METATYPE(RecorderChoices::Sound)
+
 class tst_CaptureCommands final : public QObject
 {
     Q_OBJECT
@@ -18,6 +20,10 @@ private slots:
     void audioArguments_data();
     void audioArguments();
     void mergeArguments();
+    void joinList();
+    void stopDialogPlace_data();
+    void stopDialogPlace();
+    void pickedWindow();
     void progName_data();
     void progName();
 };
@@ -67,13 +73,31 @@ void tst_CaptureCommands::videoArguments_data()
     QTest::addColumn<QString>("videoFile");
     QTest::addColumn<QStringList>("expected");
     const QString crop = QStringLiteral("crop=481:179:100:50:keep_aspect=1");
-    QTest::newRow("Windows")
-        << Os::Windows << QStringLiteral("C:\\t\\b_v.mpg")
-        << QStringList { "-copyts", "-rtbufsize", "2000M", "-f", "dshow", "-i",  "video=screen-capture-recorder",
-                         "-r",      "30",         "-vf",   crop, "-b:v",  "20M", "C:\\t\\b_v.mpg" };
+    QTest::newRow("Windows") << Os::Windows << QStringLiteral("C:\\t\\b_v.mpg")
+                             << QStringList { "-copyts",
+                                              "-rtbufsize",
+                                              "2000M",
+                                              "-framerate",
+                                              "60",
+                                              "-f",
+                                              "dshow",
+                                              "-i",
+                                              "video=screen-capture-recorder",
+                                              "-r",
+                                              "60",
+                                              "-vf",
+                                              crop,
+                                              "-q:v",
+                                              "6",
+                                              "-flush_packets",
+                                              "1",
+                                              "C:\\t\\b_v.mpg" };
     QTest::newRow("here") << Os::Unix << QStringLiteral("/t/b_v.mpg")
-                          << QStringList { "-copyts", "-rtbufsize", "2000M", "-f", "x11grab", "-i",  ":99",
-                                           "-r",      "30",         "-vf",   crop, "-b:v",    "20M", "/t/b_v.mpg" };
+                          << QStringList { "-copyts", "-rtbufsize", "2000M",   "-framerate",
+                                           "60",      "-f",         "x11grab", "-i",
+                                           ":99",     "-r",         "60",      "-vf",
+                                           crop,      "-q:v",       "6",       "-flush_packets",
+                                           "1",       "/t/b_v.mpg" };
 }
 
 void tst_CaptureCommands::videoArguments()
@@ -81,25 +105,53 @@ void tst_CaptureCommands::videoArguments()
     QFETCH(Os, os);
     QFETCH(QString, videoFile);
     QFETCH(QStringList, expected);
+    const RecorderChoices choices { RecorderChoices::Sound::Both, 60, RecorderChoices::Quality::Medium };
     QCOMPARE(CaptureCommands::videoArguments(os, QStringLiteral(":99"), CaptureCommands::cropFilter(481, 179, 100, 50),
-                                             videoFile),
+                                             videoFile, choices),
              expected);
 }
 
 void tst_CaptureCommands::audioArguments_data()
 {
     QTest::addColumn<Os>("os");
+    QTest::addColumn<RecorderChoices::Sound>("sound");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("Windows") << Os::Windows
-                             << QStringList { "-copyts", "-f", "dshow", "-i", "audio=virtual-audio-capturer", "a.mpg" };
-    QTest::newRow("here") << Os::Unix << QStringList { "-copyts", "-f", "pulse", "-i", "@DEFAULT_MONITOR@", "a.mpg" };
+    const QString resample = QStringLiteral("aresample=async=1000");
+    QTest::newRow("Windows, whatever the choice")
+        << Os::Windows << RecorderChoices::Sound::Both
+        << QStringList { "-copyts", "-f",     "dshow",          "-i", "audio=virtual-audio-capturer",
+                         "-af",     resample, "-flush_packets", "1",  "a.mpg" };
+    QTest::newRow("what the machine plays")
+        << Os::Unix << RecorderChoices::Sound::Playback
+        << QStringList { "-copyts", "-f",     "pulse",          "-i", "@DEFAULT_MONITOR@",
+                         "-af",     resample, "-flush_packets", "1",  "a.mpg" };
+    QTest::newRow("microphone") << Os::Unix << RecorderChoices::Sound::Microphone
+                                << QStringList { "-copyts", "-f",     "pulse",          "-i", "@DEFAULT_SOURCE@",
+                                                 "-af",     resample, "-flush_packets", "1",  "a.mpg" };
+    QTest::newRow("both mixed") << Os::Unix << RecorderChoices::Sound::Both
+                                << QStringList { "-copyts",
+                                                 "-f",
+                                                 "pulse",
+                                                 "-i",
+                                                 "@DEFAULT_MONITOR@",
+                                                 "-f",
+                                                 "pulse",
+                                                 "-i",
+                                                 "@DEFAULT_SOURCE@",
+                                                 "-filter_complex",
+                                                 "[0:a]" + resample + "[p];[1:a]" + resample
+                                                     + "[m];[p][m]amix=inputs=2:normalize=0",
+                                                 "-flush_packets",
+                                                 "1",
+                                                 "a.mpg" };
 }
 
 void tst_CaptureCommands::audioArguments()
 {
     QFETCH(Os, os);
+    QFETCH(RecorderChoices::Sound, sound);
     QFETCH(QStringList, expected);
-    QCOMPARE(CaptureCommands::audioArguments(os, QStringLiteral("a.mpg")), expected);
+    QCOMPARE(CaptureCommands::audioArguments(os, QStringLiteral("a.mpg"), sound), expected);
 }
 
 void tst_CaptureCommands::mergeArguments()
@@ -108,6 +160,41 @@ void tst_CaptureCommands::mergeArguments()
                                              QStringLiteral("/t/b_res.mpg")),
              (QStringList { "-copyts", "-i", "/t/b_v.mpg", "-i", "/t/b_a.mpg", "-vcodec", "copy", "-acodec", "copy",
                             "-avoid_negative_ts", "make_zero", "-y", "/t/b_res.mpg" }));
+}
+
+void tst_CaptureCommands::joinList()
+{
+    QCOMPARE(CaptureCommands::joinList({ QStringLiteral("/t/b_res1.mpg"), QStringLiteral("/t/Ann's/b_res2.mpg") }),
+             QByteArray("file '/t/b_res1.mpg'\nfile '/t/Ann'\\''s/b_res2.mpg'\n"));
+}
+
+void tst_CaptureCommands::stopDialogPlace_data()
+{
+    QTest::addColumn<QRect>("region");
+    QTest::addColumn<QList<QRect>>("screens");
+    QTest::addColumn<QPoint>("expected");
+    const QRect screen(0, 0, 1280, 1024);
+    QTest::newRow("region elsewhere: top right") << QRect(100, 300, 481, 179) << QList { screen } << QPoint(940, 10);
+    QTest::newRow("region in the top right: top left") << QRect(800, 0, 480, 300) << QList { screen } << QPoint(10, 10);
+    QTest::newRow("whole screen: another screen")
+        << screen << QList { screen, QRect(1280, 0, 1024, 768) } << QPoint(1964, 10);
+}
+
+void tst_CaptureCommands::stopDialogPlace()
+{
+    QFETCH(QRect, region);
+    QFETCH(QList<QRect>, screens);
+    QFETCH(QPoint, expected);
+    QCOMPARE(CaptureCommands::stopDialogPlace(region, screens, QSize(320, 115)), expected);
+}
+
+void tst_CaptureCommands::pickedWindow()
+{
+    const QByteArray printed
+        = "xwininfo: Window id: 0x1a00003 \"Editor\"\n\n  Absolute upper-left X:  12\n"
+          "  Absolute upper-left Y:  -3\n  Relative upper-left X:  0\n  Width: 640\n  Height: 480\n";
+    QCOMPARE(CaptureCommands::pickedWindow(printed), QRect(12, -3, 640, 480));
+    QCOMPARE(CaptureCommands::pickedWindow("xwininfo: error: No window selected\n"), QRect());
 }
 
 void tst_CaptureCommands::progName_data()

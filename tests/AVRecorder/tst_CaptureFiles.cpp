@@ -65,6 +65,11 @@ void tst_CaptureFiles::paths()
     QCOMPARE(files.audioFile, stem + base + QStringLiteral("_a.mpg"));
     QCOMPARE(files.videoFile, stem + base + QStringLiteral("_v.mpg"));
     QCOMPARE(files.resultFile, stem + base + QStringLiteral("_res.mpg"));
+    // A paused recording's parts: the first keeps the captures' names, each has a result of its own.
+    const CaptureFiles first = capturePart(files, 1);
+    QCOMPARE(QStringList({ first.audioFile, first.videoFile, first.resultFile }),
+             QStringList({ files.audioFile, files.videoFile, stem + base + QStringLiteral("_res1.mpg") }));
+    QCOMPARE(capturePart(files, 3).videoFile, stem + base + QStringLiteral("_v3.mpg"));
 }
 
 QTEST_GUILESS_MAIN(tst_CaptureFiles)

@@ -184,6 +184,7 @@ int main(int argc, char *argv[])
     }
 
     StopDialog stopDialog;
+    stopDialog.setStatus(QStringLiteral("1:23 \u00b7 14.2 MB"));
     stopDialog.show();
     shoot(stopDialog, QStringLiteral("stop-dialog"));
     stopDialog.hide();

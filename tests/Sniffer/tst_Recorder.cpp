@@ -1,4 +1,5 @@
 #include "Files.h"
+#include "FullDisk.h"
 #include "Grabbers.h"
 #include "MediaProbe.h"
 #include "SoundServer.h"
@@ -6,13 +7,16 @@
 #include "WindowFixture.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -85,11 +89,18 @@ private slots:
     void recordsAndSavesFromMainWindow_data();
     void recordsAndSavesFromMainWindow();
     void closingStopDialogDropsRecording();
+    void pausedPartsAreLeftOut();
+    void microphoneIsRecorded();
+    void fullTempKeepsBothParts();
 
 private:
     // Opens the recorder from the main window over the red region and starts it with Ctrl+B; returns
     // once the picture is being recorded.
     AVRecorder *startRecording();
+    // Plays a tone on the sink for the given seconds.
+    void playTone(QProcess &tone, int seconds, const QString &sink = QStringLiteral("@DEFAULT_SINK@"));
+    // Stops the recording from the stop dialog; returns the recording the recorder handed over.
+    AVRecorder::ResultingData stopRecording(AVRecorder *recorder);
 
     std::unique_ptr<WindowFixture> fixture;
     std::unique_ptr<SoundServer> sound;
@@ -161,7 +172,7 @@ void tst_Recorder::recordsAndSavesFromMainWindow_data()
     QTest::newRow("copied as mpg") << QStringLiteral("MPEG (*.mpg)") << QStringLiteral("mpg")
                                    << QStringLiteral("mpeg1video");
     QTest::newRow("converted to mp4") << QStringLiteral("MPEG-4 (*.mp4)") << QStringLiteral("mp4")
-                                      << QStringLiteral("mpeg4");
+                                      << QStringLiteral("h264");
 }
 
 void tst_Recorder::recordsAndSavesFromMainWindow()
@@ -228,7 +239,9 @@ void tst_Recorder::recordsAndSavesFromMainWindow()
 
     QCOMPARE(MediaProbe::stream(saved, QStringLiteral("video")).value(QStringLiteral("codec_name")).toString(),
              videoCodec);
-    QVERIFY(!MediaProbe::stream(saved, QStringLiteral("audio")).isEmpty());
+    const QString soundCodec
+        = MediaProbe::stream(saved, QStringLiteral("audio")).value(QStringLiteral("codec_name")).toString();
+    QCOMPARE(soundCodec, extension == QStringLiteral("mp4") ? QStringLiteral("aac") : QStringLiteral("mp2"));
     const double savedSeconds = MediaProbe::duration(saved);
     QVERIFY2(qAbs(savedSeconds - recordedSeconds) <= 0.3, qPrintable(QString::number(savedSeconds)));
     if (extension == QStringLiteral("mpg")) {
@@ -263,6 +276,140 @@ void tst_Recorder::closingStopDialogDropsRecording()
     QCOMPARE(recordings(*fixture), QStringList());
     QVERIFY(fixture->window().isVisible());
     QVERIFY(!fixture->window().recorderSaveMode);
+}
+
+void tst_Recorder::playTone(QProcess &tone, int seconds, const QString &sink)
+{
+    tone.start(QStringLiteral(CORVANE_TOOLS_DIR "/ffmpeg"),
+               { QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-re"), QStringLiteral("-f"),
+                 QStringLiteral("lavfi"), QStringLiteral("-i"),
+                 QStringLiteral("sine=frequency=1000:duration=%1").arg(seconds), QStringLiteral("-f"),
+                 QStringLiteral("pulse"), QStringLiteral("-device"), sink, QStringLiteral("tone") });
+    QVERIFY(tone.waitForStarted());
+}
+
+AVRecorder::ResultingData tst_Recorder::stopRecording(AVRecorder *recorder)
+{
+    QSignalSpy done(recorder, qOverload<AVRecorder::ResultingData>(&AVRecorder::done));
+    if (!pressShortcut(stopDialog(), Qt::Key_E) || !done.wait(captureTimeout)) {
+        qWarning() << "the recording did not end";
+        return {};
+    }
+    return done.first().first().value<AVRecorder::ResultingData>();
+}
+
+// Paused twice: the saved recording holds the three recorded parts only, picture and sound alike.
+void tst_Recorder::pausedPartsAreLeftOut()
+{
+    AVRecorder *recorder = startRecording();
+    QVERIFY(recorder != nullptr);
+    const auto bothRecord
+        = [recorder] { return capturing(recorder, Grabbers::Video) && capturing(recorder, Grabbers::Audio); };
+    QTRY_VERIFY_WITH_TIMEOUT(bothRecord(), captureTimeout);
+    QProcess tone;
+    playTone(tone, 12);
+    for (int pause = 0; pause < 2; ++pause) {
+        QTest::qWait(1500);
+        QVERIFY(pressShortcut(stopDialog(), Qt::Key_P));
+        QTRY_VERIFY_WITH_TIMEOUT(recorder->findChild<Grabbers *>()->isPaused(), captureTimeout);
+        QTest::qWait(1500);
+        QVERIFY(pressShortcut(stopDialog(), Qt::Key_P));
+        QTRY_VERIFY_WITH_TIMEOUT(bothRecord(), captureTimeout);
+    }
+    QTest::qWait(1500);
+    const AVRecorder::ResultingData recording = stopRecording(recorder);
+    QVERIFY(recording.joined);
+    double parts = 0;
+    for (const QString &file : recording.temporaries.filter(QRegularExpression(QStringLiteral("_v[0-9]*\\.mpg$")))) {
+        parts += MediaProbe::duration(file);
+    }
+    QCOMPARE(recording.temporaries.filter(QRegularExpression(QStringLiteral("_v[0-9]*\\.mpg$"))).size(), 3);
+    const double video = MediaProbe::stream(recording.resultFile, QStringLiteral("video"))
+                             .value(QStringLiteral("duration"))
+                             .toString()
+                             .toDouble();
+    QVERIFY2(qAbs(video - parts) <= 3.0 / 30, qPrintable(QStringLiteral("%1 for %2").arg(video).arg(parts)));
+    QVERIFY(MediaProbe::maxVolume(recording.resultFile) > -40.0);
+    tone.kill();
+    tone.waitForFinished();
+}
+
+// The microphone (a null sink's monitor that the test makes the default source) is what is recorded, and the choice is
+// there again the next time the recorder opens.
+void tst_Recorder::microphoneIsRecorded()
+{
+    // A sink of its own for the machine's output: the first one loaded takes the place of the server's own.
+    for (const QStringList &command :
+         { QStringList { "load-module", "module-null-sink", "sink_name=speakers" },
+           QStringList { "load-module", "module-null-sink", "sink_name=mic" },
+           QStringList { "set-default-sink", "speakers" }, QStringList { "set-default-source", "mic.monitor" } }) {
+        QCOMPARE(QProcess::execute(QStringLiteral("pactl"), command), 0);
+    }
+    fixture->find<QPushButton>(QStringLiteral("btnRecorderVC"))->click();
+    AVRecorder *recorder = openRecorder();
+    QVERIFY(recorder != nullptr);
+    auto *source = recorder->findChild<QComboBox *>(QStringLiteral("comboSound"));
+    source->setCurrentIndex(int(RecorderChoices::Sound::Microphone));
+    emit source->activated(source->currentIndex());
+    recorder->findChild<QPushButton *>(QStringLiteral("pushButtonClose"))->click();
+    QTRY_VERIFY(fixture->window().isVisible());
+
+    recorder = startRecording();
+    QVERIFY(recorder != nullptr);
+    QCOMPARE(recorder->choices().sound, RecorderChoices::Sound::Microphone);
+    QTRY_VERIFY_WITH_TIMEOUT(capturing(recorder, Grabbers::Audio), captureTimeout);
+    QProcess tone;
+    playTone(tone, 2, QStringLiteral("mic"));
+    QVERIFY(tone.waitForFinished());
+    const AVRecorder::ResultingData recording = stopRecording(recorder);
+    const double loudest = MediaProbe::maxVolume(recording.resultFile);
+    QVERIFY2(loudest > -40.0, qPrintable(QString::number(loudest)));
+}
+
+// The temporary folder fills up while recording: neither picture nor sound is lost, and saving one leaves the
+// other until the recording is discarded.
+void tst_Recorder::fullTempKeepsBothParts()
+{
+    const QString temp = fixture->home().dataFolder() + QStringLiteral("/temp");
+    QVERIFY(QDir().mkpath(temp));
+    const FullDisk disk(temp, FullDisk::Mode::Full, QStringLiteral("8m"));
+    if (!disk.mounted) {
+        QSKIP("mounting a small file system needs root");
+    }
+    answerNextModal([](QWidget *box) { box->findChild<QPushButton *>(QStringLiteral("recordAnyway"))->click(); });
+    AVRecorder *recorder = startRecording();
+    QVERIFY(recorder != nullptr);
+    QSignalSpy done(recorder, qOverload<AVRecorder::ResultingData>(&AVRecorder::done));
+    const CaptureFiles files = recorder->findChild<Grabbers *>()->files();
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(files.videoFile).size() > 0 && QFileInfo(files.audioFile).size() > 0,
+                             captureTimeout);
+    QFile filler(temp + QStringLiteral("/filler"));
+    QVERIFY(filler.open(QIODevice::WriteOnly));
+    while (filler.write(QByteArray(4096, '\0')) > 0 && filler.flush()) { }
+    QString told;
+    answerNextModal([&told](QWidget *box) {
+        told = qobject_cast<QMessageBox *>(box)->text();
+        qobject_cast<QMessageBox *>(box)->accept();
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(fixture->window().isVisible(), captureTimeout);
+    QVERIFY2(told.contains(QStringLiteral("Both are kept")), qPrintable(told));
+    QCOMPARE(done.size(), 1);
+    const auto recording = done.first().first().value<AVRecorder::ResultingData>();
+    QVERIFY(!recording.joined);
+    QVERIFY(MediaProbe::duration(recording.videoFile) > 0 && QFileInfo(recording.audioFile).size() > 0);
+
+    QTemporaryDir target;
+    answerNextModal([&](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        dialog->selectNameFilter(QStringLiteral("MPEG (*.mpg)"));
+        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(target.filePath(QStringLiteral("Pic")));
+        answerNextModal([](QWidget *box) { qobject_cast<QMessageBox *>(box)->accept(); });
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    fixture->find<QPushButton>(QStringLiteral("btnDownloadVideo"))->click();
+    QTRY_VERIFY(QFileInfo(target.filePath(QStringLiteral("Pic.mpg"))).size() > 0);
+    QTRY_VERIFY(!QFileInfo::exists(recording.videoFile));
+    QVERIFY(QFileInfo(recording.audioFile).size() > 0);
 }
 
 int main(int argc, char **argv)

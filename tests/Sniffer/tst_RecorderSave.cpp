@@ -65,8 +65,12 @@ void tst_RecorderSave::init()
     fixture = std::make_unique<WindowFixture>(updatedToday());
     const QString temp = fixture->home().dataFolder() + QStringLiteral("/temp/");
     QVERIFY(QDir().mkpath(temp));
-    recording = { temp + QStringLiteral("C2_a.mpg"), temp + QStringLiteral("C2_v.mpg"),
-                  temp + QStringLiteral("C2_res.mpg"), QRect(10, 20, 300, 200) };
+    recording = { temp + QStringLiteral("C2_a.mpg"),
+                  temp + QStringLiteral("C2_v.mpg"),
+                  temp + QStringLiteral("C2_res.mpg"),
+                  QRect(10, 20, 300, 200),
+                  true,
+                  {} };
 }
 
 void tst_RecorderSave::cleanup()

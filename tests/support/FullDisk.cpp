@@ -2,10 +2,10 @@
 
 #include <QProcess>
 
-FullDisk::FullDisk(const QString &path, Mode mode)
+FullDisk::FullDisk(const QString &path, Mode mode, const QString &size)
     : folder(path)
 {
-    const QString options = mode == Mode::Full ? QStringLiteral("size=64k") : QStringLiteral("ro,size=64k");
+    const QString options = (mode == Mode::Full ? QStringLiteral("size=") : QStringLiteral("ro,size=")) + size;
     mounted = QProcess::execute(QStringLiteral("mount"),
                                 { QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"), options,
                                   QStringLiteral("tmpfs"), folder })
