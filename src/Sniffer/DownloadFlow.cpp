@@ -71,7 +71,21 @@ void Sniffer::postTitleRequest()
 void Sniffer::clearFormatList()
 {
     options->listFormats->clear();
+    options->listSubtitles->clear();
+    options->listSubtitles->hide();
     offeredFormats.clear();
+}
+
+QStringList Sniffer::chosenSubtitles() const
+{
+    QStringList languages;
+    for (int row = 0; row < options->listSubtitles->count(); ++row) {
+        const QListWidgetItem *item = options->listSubtitles->item(row);
+        if (item->checkState() == Qt::Checked) {
+            languages.append(item->data(Qt::UserRole).toString());
+        }
+    }
+    return languages;
 }
 
 void Sniffer::postFormatsRequest()
@@ -87,6 +101,14 @@ void Sniffer::postFormatsRequest()
     options->btnDownloadVideo->setIcon(
         QIcon(audioOnly ? QStringLiteral(":/btnAudioDL") : QStringLiteral(":/btnVideoDL")));
     offeredFormats = video.formats;
+    // The page's subtitle tracks, none checked: a save takes those the user ticks.
+    for (const QString &language : video.subtitles) {
+        auto *item = new QListWidgetItem(tr("Subtitles: %1").arg(language), options->listSubtitles);
+        item->setData(Qt::UserRole, language);
+        item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
+        item->setCheckState(Qt::Unchecked);
+    }
+    options->listSubtitles->setVisible(!video.subtitles.isEmpty());
     // A single format is offered without a list.
     if (offeredFormats.size() <= 1) {
         showOptionsWhenComplete();
@@ -188,7 +210,7 @@ void Sniffer::runDownloader()
     const UserFileSave::Replace keep
         = downloadKind == SaveTargets::VideoKind ? chosenReplace : UserFileSave::Replace::Refuse;
     downloader->requestFile(formatSelector(chosenFormat(), downloadKind == SaveTargets::AudioKind),
-                            QDir::toNativeSeparators(downloadPath), keep);
+                            QDir::toNativeSeparators(downloadPath), keep, chosenSubtitles());
 }
 
 void Sniffer::postFileRequest()

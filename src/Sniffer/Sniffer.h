@@ -227,6 +227,8 @@ private:
     void composeDownloadPath();
     QString downloadKeptPath() const;
     FormatEntry chosenFormat() const;
+    // The subtitle languages ticked on the options page.
+    QStringList chosenSubtitles() const;
     QWidget *container(LayerPlan::Page page) const;
     void startEngines();
     void followAdapters();

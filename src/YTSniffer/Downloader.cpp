@@ -32,9 +32,20 @@ namespace {
 
 // The download's name inside its work folder; the tool fills in the container it fetched.
 const QString downloadName = QStringLiteral("download");
+// Subtitle tracks beside it: "subtitles.<language>.<format>".
+const QString subtitleName = QStringLiteral("subtitles");
 
 // ffmpeg reports its progress on standard error about twice a second; minutes of silence mean it hangs.
 constexpr std::chrono::milliseconds converterSilence = 5min;
+
+QStringList subtitleArguments(const QStringList &languages)
+{
+    if (languages.isEmpty()) {
+        return {};
+    }
+    return { QStringLiteral("--write-subs"), QStringLiteral("--sub-langs"), languages.join(QLatin1Char(',')),
+             QStringLiteral("-o"), QStringLiteral("subtitle:") + subtitleName + QStringLiteral(".%(ext)s") };
+}
 
 bool samePath(const QString &a, const QString &b)
 {
@@ -218,6 +229,7 @@ void Downloader::gotPage(int exitCode)
     info.duration = listing->duration.isEmpty() ? QStringLiteral("0:00") : listing->duration;
     info.videoCount = listing->videoCount;
     info.formats = listing->formats;
+    info.subtitles = listing->subtitles;
     trace() << "gotPage"
             << ": OK" << info.title << info.duration << info.videoCount << info.formats.size();
     noteReceived(RequestTitle);
@@ -226,7 +238,8 @@ void Downloader::gotPage(int exitCode)
     emit haveFormats();
 }
 
-void Downloader::requestFile(const QString &format, const QString &file, UserFileSave::Replace replace)
+void Downloader::requestFile(const QString &format, const QString &file, UserFileSave::Replace replace,
+                             const QStringList &subtitles)
 {
     trace() << "requestFile"
             << "Download file" << format << file;
@@ -257,7 +270,7 @@ void Downloader::requestFile(const QString &format, const QString &file, UserFil
                         converterPath(),
                         QStringLiteral("--format"),
                         format }
-        + ToolProgress::arguments() + QStringList { QStringLiteral("--"), address };
+        + subtitleArguments(subtitles) + ToolProgress::arguments() + QStringList { QStringLiteral("--"), address };
     fileOutput.clear();
     currentOperation = RequestFile;
     startTool(fileTool, toolPath, arguments);
@@ -306,6 +319,7 @@ void Downloader::gotFile(int exitCode)
     }
     downloadedFile = fetched;
     WorkFolders::completed(downloadSave->workFolder(), fetched);
+    keepSubtitles();
     // The kept name carries the container really fetched; a name the user was not asked about never
     // replaces anything.
     const QString extension = QFileInfo(fetched).suffix();
@@ -672,6 +686,21 @@ void Downloader::abandonAll()
     targetSave.reset();
     downloadSave.reset();
     downloadedFile.clear();
+}
+
+void Downloader::keepSubtitles()
+{
+    const QString stem = QFileInfo(keptPath).path() + QLatin1Char('/') + QFileInfo(keptPath).completeBaseName();
+    const QFileInfoList tracks
+        = QDir(downloadSave->workFolder()).entryInfoList({ subtitleName + QStringLiteral(".*") }, QDir::Files);
+    for (const QFileInfo &track : tracks) {
+        // "subtitles.en.vtt": what follows the name is the language and the format.
+        const QString wanted = stem + track.fileName().mid(subtitleName.size());
+        const QString path = UserFileSave::exists(wanted) ? SaveName::freeName(wanted) : wanted;
+        if (!UserFileSave(path, UserFileSave::Replace::Refuse).commit(track.absoluteFilePath())) {
+            traceError() << "keepSubtitles : cannot keep" << track.fileName() << "as" << path;
+        }
+    }
 }
 
 QString Downloader::keepDownload()

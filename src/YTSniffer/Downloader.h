@@ -75,8 +75,9 @@ public:
     // Downloads the page's first video into a work folder. format is what the tool is asked for (a format
     // id or selector, see formatSelector()); file is the name the download is kept under if it is kept
     // (with the format's extension); replace says whether it may replace a file of that name.
+    // subtitles: languages whose tracks are saved beside the kept name ("NAME.en.vtt") once the download is complete.
     void requestFile(const QString &format, const QString &file,
-                     UserFileSave::Replace replace = UserFileSave::Replace::Refuse);
+                     UserFileSave::Replace replace = UserFileSave::Replace::Refuse, const QStringList &subtitles = {});
     // Converts from into to, the user's chosen file, which replaces an existing file only when the user
     // agreed to it. When from names the download just made, that download is the source: a video save
     // keeps it beside the result, an audio save drops it. Any other source is only read.
@@ -158,6 +159,8 @@ private:
     void abandonAll();
     // Puts the held download under its kept name, or a free name beside it; returns where it went.
     QString keepDownload();
+    // Puts the subtitle tracks the tool fetched beside the kept name, under free names.
+    void keepSubtitles();
     void noteReceived(RequestKind kind);
     // Reports the progress of the download's complete lines; with all, of what is left too.
     void readFileLines(bool all);

@@ -116,6 +116,9 @@ std::optional<FormatListing> parseFormatListing(const QByteArray &json)
         listing.title = text(page, "title");
     }
     listing.duration = durationText(video);
+    listing.subtitles = video.value(QLatin1String("subtitles")).toObject().keys();
+    // The tool lists its JSON dump of the live chat as a subtitle; it is no text track.
+    listing.subtitles.removeAll(QStringLiteral("live_chat"));
 
     QJsonArray formats = video.value(QLatin1String("formats")).toArray();
     // An extractor that finds a single format may describe it in the video itself.

@@ -17,6 +17,8 @@ struct FormatListing
     QString duration;
     int videoCount = 1;
     QList<FormatEntry> formats;
+    // The languages of the page's own subtitle tracks (not the site's automatic captions), sorted.
+    QStringList subtitles;
 };
 
 // A page with several videos is read through its first entry. Formats keep the tool's order, worst

@@ -40,6 +40,8 @@ struct VideoInfo
     QList<int> received;
     // In the tool's order, worst first, behind the best row when there is more than one format.
     QList<FormatEntry> formats;
+    // Languages of the page's subtitle tracks.
+    QStringList subtitles;
 
     bool hasTitleAndFormats() const { return received.contains(RequestTitle) && received.contains(RequestFormats); }
     // Every format is sound without pictures (a page that is an mp3 or m4a file).

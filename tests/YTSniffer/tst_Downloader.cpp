@@ -80,6 +80,7 @@ private slots:
     void writeFailuresNameTheirCause_data();
     void writeFailuresNameTheirCause();
     void refusedUntilSignedIn();
+    void subtitlesBesideTheDownload();
     void selfTest_data();
     void selfTest();
     void toolFailures_data();
@@ -136,6 +137,9 @@ void tst_Downloader::initTestCase()
                     + QStringList { QStringLiteral("v:0,a:0 v:1,a:1"), served.filePath(QStringLiteral("v%v.m3u8")) }));
     const QByteArray title = "<html><head><title>Caf\xC3\xA9 \xE2\x80\x93 Live!</title></head><body>";
     QVERIFY(writeFile(served.filePath(QStringLiteral("page.html")), title + "<video src=\"clip.mp4\"></video>"));
+    QVERIFY(writeFile(served.filePath(QStringLiteral("subtitled.html")),
+                      "<video src=\"clip.mp4\"><track kind=\"subtitles\" srclang=\"en\" src=\"clip.en.vtt\"></video>"));
+    QVERIFY(writeFile(served.filePath(QStringLiteral("clip.en.vtt")), "WEBVTT\n\n00:00.000 --> 00:02.000\nHello\n"));
     // Pages of the adaptive kinds, from a short piece: two video renditions and a sound of their own.
     QVERIFY(run(converter(), words("-v error -i clip.mp4 -t 1.5 -c copy short.mp4"), served.path()));
     const QStringList renditions
@@ -546,6 +550,25 @@ void tst_Downloader::writeFailuresNameTheirCause()
     QCOMPARE(errors.at(0).at(0).value<Downloader::errors>(), cause);
     // The writer's own words go under the message.
     QVERIFY(!downloader.lastToolMessage().isEmpty());
+}
+
+// A page's WebVTT track is listed and, when asked for, kept beside the download.
+void tst_Downloader::subtitlesBesideTheDownload()
+{
+    QTemporaryDir folder;
+    Downloader downloader;
+    QSignalSpy options(&downloader, &Downloader::haveOptions);
+    QSignalSpy files(&downloader, &Downloader::haveFile);
+    QVERIFY(setUrl(downloader, url(QStringLiteral("subtitled.html"))));
+    downloader.requestOptions();
+    QTRY_COMPARE_WITH_TIMEOUT(options.count(), 1, toolWaitMs);
+    QCOMPARE(downloader.videoInfo().subtitles, QStringList { QStringLiteral("en") });
+    downloader.requestFile(directFile, folder.filePath(QStringLiteral("clip.mp4")), UserFileSave::Replace::Refuse,
+                           { QStringLiteral("en") });
+    QTRY_COMPARE_WITH_TIMEOUT(files.count(), 1, toolWaitMs);
+    QFile track(folder.filePath(QStringLiteral("clip.en.vtt")));
+    QVERIFY(track.open(QIODevice::ReadOnly));
+    QVERIFY(track.readAll().contains("Hello"));
 }
 
 // A site that answers only someone signed in: refused, then fetched with the user's cookies.txt, left as it was.
