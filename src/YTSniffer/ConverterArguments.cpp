@@ -44,7 +44,7 @@ QStringList converterArguments(const QString &from, const QString &to)
     return arguments;
 }
 
-QStringList recordingConverterArguments(const QString &from, const QString &to)
+QStringList h264ConverterArguments(const QString &from, const QString &to)
 {
     static const QStringList modern { QStringLiteral("mp4"), QStringLiteral("m4v"), QStringLiteral("mov"),
                                       QStringLiteral("mkv") };
@@ -69,4 +69,24 @@ QStringList recordingConverterArguments(const QString &from, const QString &to)
     }
     arguments << QStringLiteral("-y") << to;
     return arguments;
+}
+
+QStringList copyConverterArguments(const QString &from, const QString &to)
+{
+    const QString extension = QFileInfo(to).suffix().toLower();
+    if (extension == QLatin1String("mkv")) {
+        return { QStringLiteral("-i"),   from,
+                 QStringLiteral("-map"), QStringLiteral("0"),
+                 QStringLiteral("-c"),   QStringLiteral("copy"),
+                 QStringLiteral("-y"),   to };
+    }
+    if (extension == QLatin1String("mp4") || extension == QLatin1String("m4v") || extension == QLatin1String("mov")) {
+        return { QStringLiteral("-i"),        from,
+                 QStringLiteral("-map"),      QStringLiteral("0:v?"),
+                 QStringLiteral("-map"),      QStringLiteral("0:a?"),
+                 QStringLiteral("-c"),        QStringLiteral("copy"),
+                 QStringLiteral("-movflags"), QStringLiteral("+faststart"),
+                 QStringLiteral("-y"),        to };
+    }
+    return {};
 }

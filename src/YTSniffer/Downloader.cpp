@@ -392,8 +392,12 @@ void Downloader::formatConverting(const QString &from, const QString &to, Downlo
         return;
     }
     // The converter writes into the empty work folder, so its "-y" never meets a file of the user's.
-    converterArguments = mode == FromRecorder ? recordingConverterArguments(source, converted)
-                                              : ::converterArguments(source, converted);
+    // A download goes into a video container as it is when the container takes its streams.
+    const QStringList copied = mode == FromVideoDownload ? copyConverterArguments(source, converted) : QStringList();
+    copying = !copied.isEmpty();
+    converterArguments = copying ? copied
+        : mode == FromRecorder   ? h264ConverterArguments(source, converted)
+                                 : ::converterArguments(source, converted);
     const QString converter = converterPath();
     trace() << "formatConverting"
             << "binFFmpeg" << converter << "params" << converterArguments;
@@ -422,6 +426,16 @@ void Downloader::doneFormatConverting(int exitCode)
     };
     const QString converted = converterArguments.constLast();
     if (exitCode != 0 || ConverterOutput::writeFailed(conversionTool->errorTail())) {
+        const errors cause = causeOf(ConversionFailed, wordsOf(conversionTool));
+        if (copying && cause == ConversionFailed && conversionTool != silentTool) {
+            // The container does not take a stream as it is: it gets H.264 and AAC instead.
+            traceError() << "doneFormatConverting : the streams could not be copied," << wordsOf(conversionTool);
+            copying = false;
+            converterArguments = h264ConverterArguments(converterArguments.at(1), converted);
+            currentOperation = RequestConversion;
+            startTool(conversionTool, converterPath(), converterArguments);
+            return;
+        }
         fail(ConversionFailed, wordsOf(conversionTool));
         return;
     }

@@ -203,6 +203,8 @@ private:
     QByteArray testOutput;
     QString testExpectedTitle;
     QStringList converterArguments;
+    // The running conversion copies the download's streams; when that fails it is run again, encoding.
+    bool copying = false;
     FormatConvertingFrom conversionMode = FromAudioDownload;
     UserFileSave::Replace conversionReplace = UserFileSave::Replace::Refuse;
 

@@ -81,6 +81,8 @@ private slots:
     void writeFailuresNameTheirCause();
     void refusedUntilSignedIn();
     void subtitlesBesideTheDownload();
+    void conversionCopiesWhatTheContainerTakes_data();
+    void conversionCopiesWhatTheContainerTakes();
     void selfTest_data();
     void selfTest();
     void toolFailures_data();
@@ -550,6 +552,35 @@ void tst_Downloader::writeFailuresNameTheirCause()
     QCOMPARE(errors.at(0).at(0).value<Downloader::errors>(), cause);
     // The writer's own words go under the message.
     QVERIFY(!downloader.lastToolMessage().isEmpty());
+}
+
+void tst_Downloader::conversionCopiesWhatTheContainerTakes_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QStringList>("codecs");
+    // MPEG-4 Part 2 and MP3 go into MKV as they are; MP4 does not take FLV video, which becomes H.264 with AAC.
+    QTest::newRow("copied into mkv") << "-c:v mpeg4 -c:a mp3 old.avi"
+                                     << "old.mkv" << QStringList { "mp3", "mpeg4" };
+    QTest::newRow("encoded for mp4") << "-c:v flv1 -c:a mp3 old.flv"
+                                     << "old.mp4" << QStringList { "aac", "h264" };
+}
+
+void tst_Downloader::conversionCopiesWhatTheContainerTakes()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, target);
+    QTemporaryDir folder;
+    QVERIFY(run(converter(),
+                words("-v error -f lavfi -i testsrc=duration=1:size=160x120:rate=25 -f lavfi -i sine=duration=1")
+                    + source.split(QLatin1Char(' ')),
+                folder.path()));
+    Downloader downloader;
+    QSignalSpy done(&downloader, &Downloader::doneExtractAudio);
+    downloader.formatConverting(folder.filePath(source.section(QLatin1Char(' '), -1)), folder.filePath(target),
+                                Downloader::FromVideoDownload, UserFileSave::Replace::Refuse);
+    QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, toolWaitMs);
+    QTEST(probeMedia(folder.filePath(target)).codecs, "codecs");
 }
 
 // A page's WebVTT track is listed and, when asked for, kept beside the download.

@@ -24,14 +24,16 @@ MediaProbe probeMedia(const QString &file)
     MediaProbe seen;
     if (!run(QStringLiteral("ffprobe"),
              { QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-               QStringLiteral("stream=codec_type,width,height:format=duration"), QStringLiteral("-of"),
+               QStringLiteral("stream=codec_name,codec_type,width,height:format=duration"), QStringLiteral("-of"),
                QStringLiteral("default=noprint_wrappers=1"), file },
              QString(), &output)) {
         return seen;
     }
     for (const QByteArray &line : output.split('\n')) {
         const QString value = QString::fromLatin1(line.mid(line.indexOf('=') + 1));
-        if (line.startsWith("codec_type=")) {
+        if (line.startsWith("codec_name=")) {
+            seen.codecs.append(value);
+        } else if (line.startsWith("codec_type=")) {
             seen.streams.append(value);
         } else if (line.startsWith("duration=")) {
             seen.duration = value.toDouble();
@@ -42,5 +44,6 @@ MediaProbe probeMedia(const QString &file)
         }
     }
     seen.streams.sort();
+    seen.codecs.sort();
     return seen;
 }

@@ -14,6 +14,8 @@ struct MediaProbe
 {
     // "audio", "video", ... sorted.
     QStringList streams;
+    // "aac", "h264", ... sorted.
+    QStringList codecs;
     double duration = 0;
     // "WIDTHxHEIGHT" of the first video stream; empty without one.
     QString resolution;
