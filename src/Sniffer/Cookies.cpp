@@ -59,6 +59,7 @@ void Sniffer::chooseCookies(int index)
 void Sniffer::applyCookies(const CookieSource &source)
 {
     trace() << "applyCookies :" << source.label();
+    cookieSource = source;
     downloader->useCookies(source.toolBrowser(dataFolder),
                            source.kind == CookieSource::Kind::File ? source.file : QString(),
                            QDir(dataFolder).filePath(QStringLiteral("cookies.txt")));

@@ -1,8 +1,10 @@
 #include "Sniffer.h"
 
+#include "DownloadQueue.h"
 #include "FormatListing.h"
 #include "FormatRows.h"
 #include "MessageBox.h"
+#include "Program.h"
 #include "SaveName.h"
 #include "SaveTargets.h"
 #include "Trace.h"
@@ -29,7 +31,6 @@ void Sniffer::initDownloader()
     connect(downloader.get(), &Downloader::transferred, this, &Sniffer::showTransfer);
     connect(downloader.get(), &Downloader::haveTitle, this, &Sniffer::postTitleRequest);
     connect(downloader.get(), &Downloader::haveFormats, this, &Sniffer::postFormatsRequest);
-    connect(downloader.get(), &Downloader::haveFile, this, &Sniffer::postFileRequest);
     connect(downloader.get(), &Downloader::doneExtractAudio, this, &Sniffer::postDownload);
     connect(downloader.get(), &Downloader::snifferUpdated, this, &Sniffer::postUpdateSniffer);
     auto *update = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_U), this);
@@ -56,13 +57,9 @@ void Sniffer::postTitleRequest()
     trace() << "postTitleRequest"
             << ":"
             << "Title" << video.title << "Length" << video.duration;
-    // Only the first video of a page is fetched: the user is told so where the title shows.
-    options->lblTitle->setText(video.videoCount > 1
-                                   ? tr("First of %1 videos on this page: %2").arg(video.videoCount).arg(video.title)
-                                   : video.title);
-    options->lblTitle->setToolTip(
-        video.videoCount > 1 ? tr("This page holds %1 videos; only the first one is downloaded.").arg(video.videoCount)
-                             : QString());
+    // A page of several videos is named by how many it holds; each is saved under its own title.
+    options->lblTitle->setText(video.videos.isEmpty() ? video.title
+                                                      : tr("%1 videos on this page").arg(video.videos.size()));
     options->inputTitle->setText(video.title);
     options->lblDLLength->setText(video.duration);
     showOptionsWhenComplete();
@@ -73,6 +70,7 @@ void Sniffer::clearFormatList()
     options->listFormats->clear();
     options->listSubtitles->clear();
     options->listSubtitles->hide();
+    options->listVideos->clear();
     offeredFormats.clear();
 }
 
@@ -109,6 +107,11 @@ void Sniffer::postFormatsRequest()
         item->setCheckState(Qt::Unchecked);
     }
     options->listSubtitles->setVisible(!video.subtitles.isEmpty());
+    if (!video.videos.isEmpty()) {
+        offerVideos(video.videos);
+        showOptionsWhenComplete();
+        return;
+    }
     // A single format is offered without a list.
     if (offeredFormats.size() <= 1) {
         showOptionsWhenComplete();
@@ -125,6 +128,31 @@ void Sniffer::postFormatsRequest()
     options->listFormats->setMinimumHeight(27 * int(rows.size()));
     options->listFormats->setMaximumHeight(27 * int(rows.size()) + 10);
     showOptionsWhenComplete();
+}
+
+void Sniffer::offerVideos(const QList<PageVideo> &videos)
+{
+    // Every video, all ticked: the user unticks what they do not want.
+    for (const PageVideo &video : videos) {
+        auto *item = new QListWidgetItem(
+            video.duration.isEmpty() ? video.title : QStringLiteral("%1 (%2)").arg(video.title, video.duration),
+            options->listVideos);
+        item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
+        item->setCheckState(Qt::Checked);
+    }
+    constexpr int rowHeight = 22;
+    const int shown = int(std::min<qsizetype>(videos.size(), 5));
+    options->listVideos->setFixedHeight(rowHeight * shown + 6);
+    // One rule for all of them: the best, or the best up to a height.
+    for (const int height : { 0, 1080, 720, 480, 360 }) {
+        auto *item
+            = new QListWidgetItem(height == 0 ? tr("Best quality") : tr("Up to %1p").arg(height), options->listFormats);
+        item->setData(Qt::UserRole, height);
+        item->setSizeHint(QSize(120, 26));
+    }
+    options->listFormats->setCurrentRow(0);
+    options->listFormats->setMinimumHeight(27 * options->listFormats->count());
+    options->listFormats->setMaximumHeight(27 * options->listFormats->count() + 10);
 }
 
 void Sniffer::showOptionsWhenComplete()
@@ -203,27 +231,55 @@ void Sniffer::runDownloader()
     trace() << "runDownloader"
             << ":"
             << "OK";
-    progressBarStart();
-    targetFilePath = chosenFilePath;
-    downloadPath = downloadKeptPath();
-    // Only a video save keeps the download, and only then did the question name it.
-    const UserFileSave::Replace keep
-        = downloadKind == SaveTargets::VideoKind ? chosenReplace : UserFileSave::Replace::Refuse;
-    downloader->requestFile(formatSelector(chosenFormat(), downloadKind == SaveTargets::AudioKind),
-                            QDir::toNativeSeparators(downloadPath), keep, chosenSubtitles());
-}
-
-void Sniffer::postFileRequest()
-{
-    trace() << "postFileRequest"
-            << ":"
-            << "OK";
-    if (downloadKind == SaveTargets::AudioKind) {
-        extractAudio(Downloader::FromAudioDownload);
-    } else {
-        targetFilePath = chosenFilePath;
-        extractAudio(Downloader::FromVideoDownload);
+    const bool audio = downloadKind == SaveTargets::AudioKind;
+    QueueEntry entry;
+    entry.address = downloader->url();
+    entry.title = options->inputTitle->text();
+    entry.mode = audio ? Downloader::FromAudioDownload : Downloader::FromVideoDownload;
+    entry.subtitles = chosenSubtitles();
+    const QList<PageVideo> &videos = videoInfo().videos;
+    if (videos.isEmpty()) {
+        entry.format = formatSelector(chosenFormat(), audio);
+        entry.target = chosenFilePath;
+        entry.targetReplace = chosenReplace;
+        entry.download = QDir::toNativeSeparators(downloadKeptPath());
+        // Only a video save keeps the download, and only then did the question name it.
+        entry.downloadReplace = audio ? UserFileSave::Replace::Refuse : chosenReplace;
+        enqueueDownloads({ entry });
+        return;
     }
+
+    const QListWidgetItem *rule = options->listFormats->currentItem();
+    entry.format = cappedSelector(rule != nullptr ? rule->data(Qt::UserRole).toInt() : 0, audio);
+    // Each ticked video goes beside the chosen file, under its own title and a name nothing else has.
+    const QDir folder = QFileInfo(chosenFilePath).absoluteDir();
+    const QString extension = QFileInfo(chosenFilePath).suffix();
+    QStringList taken;
+    QList<QueueEntry> entries;
+    for (int row = 0; row < options->listVideos->count() && row < videos.size(); ++row) {
+        if (options->listVideos->item(row)->checkState() != Qt::Checked) {
+            continue;
+        }
+        QueueEntry one = entry;
+        one.item = videos.at(row).item;
+        one.title = videos.at(row).title;
+        const QString stem = folder.filePath(SaveName::clean(one.title));
+        QString target;
+        for (int number = 1; target.isEmpty() || UserFileSave::exists(target) || taken.contains(target); ++number) {
+            target = number == 1 ? stem : QStringLiteral("%1 (%2)").arg(stem).arg(number);
+            target += QLatin1Char('.') + extension;
+        }
+        taken.append(target);
+        one.target = target;
+        // The tool's container is known once it has fetched; the kept name follows it then.
+        one.download = QDir::toNativeSeparators(target.chopped(extension.size()) + QStringLiteral("mp4"));
+        entries.append(one);
+    }
+    if (entries.isEmpty()) {
+        MessageBox::information(this, Program::name, tr("Tick the videos to save first."));
+        return;
+    }
+    enqueueDownloads(entries);
 }
 
 void Sniffer::extractAudio()

@@ -52,14 +52,18 @@ void Sniffer::showLayer(int layer)
     // A page of unknown length, or with a single format, keeps those rows hidden.
     options->lblDLLength->setVisible(downloadDetails && options->lblDLLength->text() != QStringLiteral("0:00"));
     options->listFormats->setVisible(downloadDetails && options->listFormats->count() > 0);
+    options->listVideos->setVisible(downloadDetails && options->listVideos->count() > 0);
 
     const int navigationPage = LayerPlan::navigationPage(layer);
     if (navigation->stackedWidget->currentIndex() != navigationPage) {
         navigation->stackedWidget->setCurrentIndex(navigationPage);
     }
 
-    const std::optional<int> listHeight
-        = options->listFormats->isHidden() ? std::nullopt : std::optional<int>(options->listFormats->height());
+    // The list of a page's videos grows the page as the format list does.
+    const int videosHeight = options->listVideos->isHidden() ? 0 : options->listVideos->height();
+    const std::optional<int> listHeight = options->listFormats->isHidden()
+        ? std::nullopt
+        : std::optional<int>(options->listFormats->height() + videosHeight);
     const int height = pageHeights.windowHeight(layer, listHeight, options->lblTitle->isHidden());
     int fixedPages = 0;
     for (const LayerPlan::Page page : LayerPlan::pages()) {

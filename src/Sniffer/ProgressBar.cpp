@@ -1,5 +1,6 @@
 #include "Sniffer.h"
 
+#include "DownloadQueue.h"
 #include "DownloadTexts.h"
 #include "MessageBox.h"
 #include "Program.h"
@@ -36,10 +37,15 @@ void Sniffer::progressBarStart(int interval, bool converting)
     if (!converting) {
         return;
     }
+    showLayer(LayerProgress);
+    showConverting(interval);
+}
+
+void Sniffer::showConverting(int interval)
+{
     progress->lblConverting->show();
     progress->lblDots->show();
     progress->lblTransfer->clear();
-    showLayer(LayerProgress);
     progress->progressBar->setValue(progress->progressBar->maximum());
     dots = {};
     progress->lblDots->setText(dots.text());
@@ -80,6 +86,7 @@ void Sniffer::stopLastProcess()
     optionsDropped = true;
     stopDots();
     downloader->stop();
+    queue->clear();
     showLayer(LayerMain);
     if (!downloader->keptDownload().isEmpty()) {
         MessageBox::information(this, Program::name,

@@ -98,6 +98,11 @@ bool Sniffer::selectSaveFile()
               .filePath(target.extension.isEmpty() ? baseName
                                                    : baseName + target.path.right(target.extension.size() + 1));
 
+    // The videos of a page of several each get a name of their own that replaces nothing.
+    if (!recorderSaveMode && !videoInfo().videos.isEmpty()) {
+        chosenReplace = UserFileSave::Replace::Refuse;
+        return true;
+    }
     // A video download is kept beside the result under its own container's name: both may replace a file.
     QStringList written { chosenFilePath };
     if (downloadKind == SaveTargets::VideoKind && !recorderSaveMode) {

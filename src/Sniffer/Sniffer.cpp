@@ -3,6 +3,9 @@
 #include "CVideoSniffer.h"
 #include "CaptureEngines.h"
 #include "CaptureMessageBoxes.h"
+#include "DownloadQueue.h"
+#include "MessageBox.h"
+#include "Program.h"
 #include "SnifferKeyLog.h"
 #include "Trace.h"
 #include "WindowTitle.h"
@@ -86,12 +89,16 @@ void Sniffer::start()
     initClickDownloadOS();
     initClickHelp();
     initDownloader();
+    initQueue();
     initCookies();
     initToolUpdate();
     showMainDialog();
     initRecorder();
     // Once the window shows: the question needs it as parent.
-    QTimer::singleShot(0, this, &Sniffer::offerLeftoverDownloads);
+    QTimer::singleShot(0, this, [this] {
+        offerLeftoverDownloads();
+        offerUnfinishedQueue();
+    });
 }
 
 void Sniffer::initWidgets()
@@ -190,6 +197,15 @@ void Sniffer::closeEvent(QCloseEvent *event)
     trace() << "closeEvent"
             << ":"
             << "OK";
+    // Unfinished downloads are offered again at the next start, but the user should know they stop now.
+    if (queue != nullptr && queue->pending() > 0
+        && !MessageBox::question(this, Program::name,
+                                 tr("%n download(s) have not finished. They are offered again when Corvane 2 "
+                                    "starts next. Quit now?",
+                                    nullptr, queue->pending()))) {
+        event->ignore();
+        return;
+    }
     event->accept();
 }
 

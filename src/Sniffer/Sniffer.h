@@ -21,6 +21,9 @@
 #include <vector>
 
 class CaptureEngines;
+class DownloadQueue;
+class QueuePanel;
+struct QueueEntry;
 class CaptureMessageBoxes;
 class CVideoSniffer;
 class QAction;
@@ -80,6 +83,7 @@ public:
     // The driver's record of the current page.
     VideoInfo &videoInfo();
     Downloader &siteDownloader() const;
+    DownloadQueue &downloadQueue() const;
 
     // The progress page: percentages, a creeping bar, or "converting " with moving dots.
     void progressBarStart();
@@ -133,7 +137,6 @@ public slots:
     void runDownloader();
     void postTitleRequest();
     void postFormatsRequest();
-    void postFileRequest();
     void postDownload();
     void downloadVideo();
     void downloadAudio();
@@ -183,6 +186,8 @@ public slots:
     // Work folders an earlier run left beside the user's files are removed; a complete download in one is
     // offered first.
     void offerLeftoverDownloads();
+    void offerUnfinishedQueue();
+    void addAddress();
     // The settings page's sign-in choice for site downloads: filled from the installed browsers, given to the
     // downloader, and a cookies.txt file picked when that is chosen.
     void initCookies();
@@ -214,6 +219,13 @@ private:
     void popUpMenu(const QList<MenuLink> &links, const QPoint &globalPosition);
     const MenuLink *senderLink(const QList<MenuLink> &links) const;
     void initDownloader();
+    void initQueue();
+    void fitQueuePanel();
+    void enqueueDownloads(const QList<QueueEntry> &entries);
+    void showQueuedProgress();
+    void queuedDownloadSaved(const QString &target);
+    void queuedDownloadFailed(Downloader::errors error, const QString &detail);
+    void showConverting(int interval);
     void initToolUpdate();
     // asked: the user asked for it, so a failure is reported every time.
     void startToolUpdate(bool asked);
@@ -229,6 +241,7 @@ private:
     FormatEntry chosenFormat() const;
     // The subtitle languages ticked on the options page.
     QStringList chosenSubtitles() const;
+    void offerVideos(const QList<PageVideo> &videos);
     QWidget *container(LayerPlan::Page page) const;
     void startEngines();
     void followAdapters();
@@ -273,6 +286,9 @@ private:
     QPointer<QDialog> aboutDialog;
 
     std::unique_ptr<Downloader> downloader;
+    DownloadQueue *queue = nullptr;
+    QueuePanel *queuePanel = nullptr;
+    CookieSource cookieSource;
     QTimer *dotsTimer = nullptr;
     bool dotsRunning = false;
     ProgressAnimation::Dots dots;

@@ -1,5 +1,6 @@
 #include "Sniffer.h"
 
+#include "DownloadQueue.h"
 #include "MessageBox.h"
 #include "MessageIds.h"
 #include "Program.h"
@@ -46,7 +47,7 @@ void Sniffer::startToolUpdate(bool asked)
             << ":"
             << "OK";
     // Replacing the tool under a running download could break it; the progress page stays as it is.
-    if (downloader->isBusy()) {
+    if (downloader->isBusy() || downloadQueue().shownRow() >= 0) {
         MessageBox::information(this, Program::name,
                                 tr("The site-download tool is busy. Update it once the download has finished."));
         return;

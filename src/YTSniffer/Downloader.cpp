@@ -161,7 +161,7 @@ void Downloader::requestOptions()
     info.received.clear();
     info.title.clear();
     info.duration.clear();
-    info.videoCount = 1;
+    info.videos.clear();
     info.formats.clear();
     requestPage();
 }
@@ -171,11 +171,11 @@ void Downloader::requestPage()
     trace() << "requestPage"
             << "Get title, duration and formats";
     pageOutput.clear();
-    // Only the first video of a page is offered; its count still comes with it.
+    // The videos of a playlist are listed by their titles and lengths, without reading each one's page.
     startTool(pageTool, toolPath,
               Platform::siteToolEncoding(Platform::currentOs()) + cookieArguments()
-                  + QStringList { QStringLiteral("--dump-single-json"), QStringLiteral("--playlist-items"),
-                                  QStringLiteral("1"), QStringLiteral("--"), address });
+                  + QStringList { QStringLiteral("--dump-single-json"), QStringLiteral("--flat-playlist"),
+                                  QStringLiteral("--"), address });
 }
 
 void Downloader::useCookies(const QString &browser, const QString &file, const QString &copyAt)
@@ -227,15 +227,20 @@ void Downloader::gotPage(int exitCode)
     }
     info.title = cleanTitle(listing->title.isEmpty() ? QStringLiteral("default") : listing->title);
     info.duration = listing->duration.isEmpty() ? QStringLiteral("0:00") : listing->duration;
-    info.videoCount = listing->videoCount;
+    info.videos = listing->videos;
     info.formats = listing->formats;
     info.subtitles = listing->subtitles;
     trace() << "gotPage"
-            << ": OK" << info.title << info.duration << info.videoCount << info.formats.size();
+            << ": OK" << info.title << info.duration << info.videos.size() << info.formats.size();
     noteReceived(RequestTitle);
     emit haveTitle();
     noteReceived(RequestFormats);
     emit haveFormats();
+}
+
+void Downloader::setPlaylistItem(int item)
+{
+    playlistItem = std::max(1, item);
 }
 
 void Downloader::requestFile(const QString &format, const QString &file, UserFileSave::Replace replace,
@@ -265,7 +270,7 @@ void Downloader::requestFile(const QString &format, const QString &file, UserFil
                         QStringLiteral("-o"),
                         downloadName + QStringLiteral(".%(ext)s"),
                         QStringLiteral("--playlist-items"),
-                        QStringLiteral("1"),
+                        QString::number(playlistItem),
                         QStringLiteral("--ffmpeg-location"),
                         converterPath(),
                         QStringLiteral("--format"),

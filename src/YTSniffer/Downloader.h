@@ -76,6 +76,8 @@ public:
     // id or selector, see formatSelector()); file is the name the download is kept under if it is kept
     // (with the format's extension); replace says whether it may replace a file of that name.
     // subtitles: languages whose tracks are saved beside the kept name ("NAME.en.vtt") once the download is complete.
+    // Which of the page's videos requestFile() fetches; 1, the first, unless set.
+    void setPlaylistItem(int item);
     void requestFile(const QString &format, const QString &file,
                      UserFileSave::Replace replace = UserFileSave::Replace::Refuse, const QStringList &subtitles = {});
     // Converts from into to, the user's chosen file, which replaces an existing file only when the user
@@ -176,6 +178,7 @@ private:
     QString toolPath;
     // Given to the tool after "--" only, so that an address starting with "-" is never read as an option.
     QString address;
+    int playlistItem = 1;
     std::unique_ptr<UserFileSave> downloadSave;
     // The complete download inside downloadSave's work folder, and the name it is kept under.
     QString downloadedFile;

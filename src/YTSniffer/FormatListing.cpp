@@ -108,7 +108,14 @@ std::optional<FormatListing> parseFormatListing(const QByteArray &json)
     FormatListing listing;
     if (text(page, "_type") == QLatin1String("playlist")) {
         const QJsonArray entries = page.value(QLatin1String("entries")).toArray();
-        listing.videoCount = std::max(int(entries.size()), page.value(QLatin1String("playlist_count")).toInt());
+        for (int index = 0; index < entries.size(); ++index) {
+            const QJsonObject entry = entries.at(index).toObject();
+            listing.videos.append({ index + 1, text(entry, "title"), durationText(entry) });
+        }
+        // A playlist of one is a page of one video.
+        if (listing.videos.size() == 1) {
+            listing.videos.clear();
+        }
         video = entries.isEmpty() ? QJsonObject() : entries.first().toObject();
     }
     listing.title = text(video, "title");
@@ -157,4 +164,17 @@ QString formatSelector(const FormatEntry &entry, bool audio)
         return QStringLiteral("bv+") + entry.id + QLatin1Char('/') + entry.id;
     }
     return entry.id;
+}
+
+QString cappedSelector(int maxHeight, bool audio)
+{
+    if (audio) {
+        return QStringLiteral("ba/b");
+    }
+    if (maxHeight <= 0) {
+        return QStringLiteral("bv*+ba/b");
+    }
+    // "<=?" lets a format of unknown height through: a page's only file often states none.
+    const QString cap = QStringLiteral("[height<=?%1]").arg(maxHeight);
+    return QStringLiteral("bv*%1+ba/b%1/w").arg(cap);
 }

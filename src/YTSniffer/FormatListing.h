@@ -15,16 +15,21 @@ struct FormatListing
     QString title;
     // Empty when the tool does not know it (a file served directly).
     QString duration;
-    int videoCount = 1;
+    // Of a page with several videos, each of them; the title, length and formats are the first one's.
+    QList<PageVideo> videos;
     QList<FormatEntry> formats;
     // The languages of the page's own subtitle tracks (not the site's automatic captions), sorted.
     QStringList subtitles;
 };
 
-// A page with several videos is read through its first entry. Formats keep the tool's order, worst
-// first; with more than one, a best row leads. Nothing when the text is no such document.
+// A page with several videos lists them all, and is otherwise read through its first entry. Formats keep the tool's
+// order, worst first; with more than one, a best row leads. Nothing when the text is no such document.
 std::optional<FormatListing> parseFormatListing(const QByteArray &json);
 
 // What the tool is asked for when entry is saved as a video or as audio: a video-only format gets the
 // best audio added, an audio save of a video-only or the best row takes the best audio.
 QString formatSelector(const FormatEntry &entry, bool audio);
+
+// What the tool is asked for when every video of a page is saved by one rule: the best, or the best no higher than
+// maxHeight lines (0: no limit); a video that has nothing that low is saved in its smallest format.
+QString cappedSelector(int maxHeight, bool audio);

@@ -29,13 +29,21 @@ struct FormatEntry
     bool audioOnly = false;
 };
 
+// One of the videos of a page that holds several, as the tool numbers them (--playlist-items).
+struct PageVideo
+{
+    int item = 1;
+    QString title;
+    QString duration;
+};
+
 // What is known of the current page.
 struct VideoInfo
 {
     QString title;
     QString duration;
-    // How many videos the page holds; only the first is offered.
-    int videoCount = 1;
+    // The videos of a page (or playlist) that holds several; empty for a page of one video.
+    QList<PageVideo> videos;
     // Requests that completed successfully for the current URL, in completion order.
     QList<int> received;
     // In the tool's order, worst first, behind the best row when there is more than one format.

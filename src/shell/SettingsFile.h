@@ -19,6 +19,8 @@ inline const QString SavePathVideo = QStringLiteral("savepath_video");
 inline const QString SavePathAudio = QStringLiteral("savepath_audio");
 // Where site downloads take the cookies that sign the user in (see CookieSource).
 inline const QString Cookies = QStringLiteral("cookies");
+// How many site downloads run at once.
+inline const QString ParallelDownloads = QStringLiteral("parallel_downloads");
 // The user was told once that the system's site-download tool stays in use.
 inline const QString SystemToolNoted = QStringLiteral("system_tool_noted");
 } // namespace SettingsKeys

@@ -86,7 +86,7 @@ void tst_Window::layers_data()
                                  << QStringList { QStringLiteral("widgetNavigation"),
                                                   QStringLiteral("widgetInsertURL") };
     QTest::newRow("default folders") << QByteArray(
-        "btnOptions") << 190 << QStringList { QStringLiteral("widgetNavigation"), QStringLiteral("widgetSettings") };
+        "btnOptions") << 215 << QStringList { QStringLiteral("widgetNavigation"), QStringLiteral("widgetSettings") };
 }
 
 void tst_Window::layers()

@@ -41,35 +41,36 @@ void tst_FormatListing::listing_data()
     QTest::addColumn<QByteArray>("json");
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("duration");
-    QTest::addColumn<int>("videos");
+    QTest::addColumn<QStringList>("videos");
     QTest::addColumn<QStringList>("formats");
     QTest::addColumn<QString>("details");
 
     // Saved from the real tool against local pages, trimmed to the fields read.
     QTest::newRow("HLS page: audio rendition in English, two video-only variants")
-        << sample("hls-page.json") << "HLS page (1)" << QString() << 1
+        << sample("hls-page.json") << "HLS page (1)" << QString() << QStringList()
         << QStringList { "bv*+ba/b best", "hls-group_aud-audio_2 audio only audio", "hls-295 160x120 video",
                          "hls-625 320x240 video" }
         << "mp4, [en], audio_2 | mp4, avc1, 296k | mp4, avc1, 626k";
     QTest::newRow("DASH manifest")
-        << sample("dash-manifest.json") << "manifest" << QString() << 1
+        << sample("dash-manifest.json") << "manifest" << QString() << QStringList()
         << QStringList { "bv*+ba/b best", "2 audio only audio", "0 160x120 video", "1 320x240 video" }
         << "m4a, mp4a, 69k, DASH audio | mp4, avc1, 200k, DASH video | mp4, avc1, 500k, DASH video";
     QTest::newRow("page of two videos, UTF-8 title")
-        << sample("two-videos.json") << "Café Live 東京 (1)" << QString() << 2 << QStringList { "0 unknown" } << "mp4";
+        << sample("two-videos.json") << "Café Live 東京 (1)" << QString()
+        << QStringList { "1 Café Live 東京 (1) ", "2 Café Live 東京 (2) 1:05" } << QStringList { "0 unknown" } << "mp4";
     QTest::newRow("two sources, codecs unknown")
-        << sample("two-sources.json") << "Two (1)" << QString() << 1
+        << sample("two-sources.json") << "Two (1)" << QString() << QStringList()
         << QStringList { "bv*+ba/b best", "0 unknown", "1 unknown" } << "webm | mp4";
-    QTest::newRow("mp3 file") << sample("audio-file.json") << "a" << QString() << 1
+    QTest::newRow("mp3 file") << sample("audio-file.json") << "a" << QString() << QStringList()
                               << QStringList { "mpeg audio only audio" } << "mp3";
     QTest::newRow("length in seconds, size, storyboard left out")
         << QByteArray(R"({"title": "Long", "duration": 3723.4, "formats": [
                          {"format_id": "sb0", "ext": "mhtml", "vcodec": "none", "acodec": "none"},
                          {"format_id": "22", "ext": "mp4", "width": 1280, "height": 720, "filesize": 3145728}]})")
         << "Long"
-        << "1:02:03" << 1 << QStringList { "22 1280x720" } << "mp4, 3.0MiB";
+        << "1:02:03" << QStringList() << QStringList { "22 1280x720" } << "mp4, 3.0MiB";
     QTest::newRow("not the tool's document")
-        << QByteArray("ERROR: nothing") << QString() << QString() << 0 << QStringList() << QString();
+        << QByteArray("ERROR: nothing") << QString() << QString() << QStringList() << QStringList() << QString();
 }
 
 void tst_FormatListing::listing()
@@ -84,7 +85,11 @@ void tst_FormatListing::listing()
     }
     QTEST(listing->title, "title");
     QTEST(listing->duration, "duration");
-    QTEST(listing->videoCount, "videos");
+    QStringList videos;
+    for (const PageVideo &video : listing->videos) {
+        videos << QStringLiteral("%1 %2 %3").arg(video.item).arg(video.title, video.duration);
+    }
+    QTEST(videos, "videos");
     QCOMPARE(summaries(listing->formats), formats);
     QStringList details;
     for (const FormatEntry &entry : listing->formats) {

@@ -10,7 +10,7 @@ constexpr int hiddenTitleAllowance = 100;
 
 LayerPlan::LayerPlan()
     : heights { { Page::Navigation, 60 }, { Page::InsertUrl, 116 }, { Page::Options, 270 },
-                { Page::Progress, 120 },  { Page::Settings, 130 },  { Page::Sniffer, 202 } }
+                { Page::Progress, 120 },  { Page::Settings, 155 },  { Page::Sniffer, 202 } }
 { }
 
 QList<LayerPlan::Page> LayerPlan::pages()

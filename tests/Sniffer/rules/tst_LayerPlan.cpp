@@ -32,7 +32,7 @@ void tst_LayerPlan::windowHeights_data()
     QTest::newRow("URL page") << int(LayerInsertUrl) << std::optional<int>() << false << 176;
     QTest::newRow("download options, 3 formats") << int(LayerOptions) << std::optional<int>(81) << false << 336;
     QTest::newRow("recording options") << int(LayerOptions) << std::optional<int>() << true << 155;
-    QTest::newRow("default folders") << int(LayerSettings) << std::optional<int>() << false << 190;
+    QTest::newRow("default folders") << int(LayerSettings) << std::optional<int>() << false << 215;
     QTest::newRow("sniffer") << int(LayerSniffer) << std::optional<int>() << false << 262;
     QTest::newRow("update") << int(LayerUpdate) << std::optional<int>() << false << 60;
 }
