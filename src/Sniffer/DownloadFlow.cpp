@@ -261,8 +261,11 @@ void Sniffer::runDownloader()
             continue;
         }
         QueueEntry one = entry;
-        one.item = videos.at(row).item;
-        one.title = videos.at(row).title;
+        const PageVideo &video = videos.at(row);
+        // A linked file is fetched by its own address.
+        one.address = video.address.isEmpty() ? entry.address : video.address;
+        one.item = video.item;
+        one.title = video.title;
         const QString stem = folder.filePath(SaveName::clean(one.title));
         QString target;
         for (int number = 1; target.isEmpty() || UserFileSave::exists(target) || taken.contains(target); ++number) {

@@ -4,6 +4,7 @@
 #include "ConverterOutput.h"
 #include "ExternalTools.h"
 #include "FormatListing.h"
+#include "PageLinks.h"
 #include "Platform.h"
 #include "ProgressChunk.h"
 #include "SaveName.h"
@@ -20,6 +21,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QRegularExpression>
 #include <QUrl>
 
@@ -163,6 +167,7 @@ void Downloader::requestOptions()
     info.duration.clear();
     info.videos.clear();
     info.formats.clear();
+    abandonLinks();
     requestPage();
 }
 
@@ -205,6 +210,67 @@ QStringList Downloader::cookieArguments()
     return { QStringLiteral("--cookies"), cookieCopy };
 }
 
+bool Downloader::lookForLinks(const QString &toolWords)
+{
+    const QUrl page(address);
+    if (page.scheme() != QLatin1String("http") && page.scheme() != QLatin1String("https")) {
+        return false;
+    }
+    if (network == nullptr) {
+        network = new QNetworkAccessManager(this);
+    }
+    QNetworkRequest request(page);
+    request.setTransferTimeout(int(stallTimeout.count()));
+    QNetworkReply *reply = network->get(request);
+    linkReply = reply;
+    currentOperation = RequestTitle;
+    connect(reply, &QNetworkReply::downloadProgress, this, [reply](qint64 received) {
+        // A page of links is small; anything larger is not read to the end.
+        constexpr qint64 pageLimit = 4 * 1024 * 1024;
+        if (received > pageLimit) {
+            reply->abort();
+        }
+    });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, toolWords] { readLinks(reply, toolWords); });
+    return true;
+}
+
+void Downloader::readLinks(QNetworkReply *reply, const QString &toolWords)
+{
+    reply->deleteLater();
+    if (reply != linkReply) {
+        return;
+    }
+    linkReply = nullptr;
+    currentOperation = RequestNone;
+    const PageLinks links
+        = reply->error() == QNetworkReply::NoError ? PageLinks::read(reply->readAll(), reply->url()) : PageLinks();
+    trace() << "readLinks :" << links.media.size() << "media links," << reply->errorString();
+    if (links.media.isEmpty()) {
+        report(TitleFailed, toolWords);
+        return;
+    }
+    info.title = cleanTitle(links.title.isEmpty() ? reply->url().host() : links.title);
+    info.duration = QStringLiteral("0:00");
+    info.formats.clear();
+    info.subtitles.clear();
+    info.videos.clear();
+    for (const QUrl &media : links.media) {
+        info.videos.append({ 1, QFileInfo(media.fileName()).completeBaseName(), QString(), media.toString() });
+    }
+    noteReceived(RequestTitle);
+    emit haveTitle();
+    noteReceived(RequestFormats);
+    emit haveFormats();
+}
+
+void Downloader::abandonLinks()
+{
+    if (QNetworkReply *reply = std::exchange(linkReply, nullptr)) {
+        reply->abort();
+    }
+}
+
 void Downloader::readPage()
 {
     pageOutput += pageTool->readOutput();
@@ -215,7 +281,10 @@ void Downloader::gotPage(int exitCode)
     if (exitCode != 0) {
         traceError() << "gotPage"
                      << "exitCode" << exitCode;
-        report(TitleFailed, wordsOf(pageTool));
+        const QString words = wordsOf(pageTool);
+        if (!words.contains(QLatin1String("Unsupported URL")) || !lookForLinks(words)) {
+            report(TitleFailed, words);
+        }
         return;
     }
     const std::optional<FormatListing> listing = parseFormatListing(pageOutput);
@@ -579,6 +648,7 @@ void Downloader::stop()
             << ": OK";
     // A lookup the user left must not answer later over whatever page is shown by then.
     pageTool->abandon();
+    abandonLinks();
     if (currentOperation == RequestFile) {
         fileTool->abandon();
         // Parts, fragments and the tool's own notes all lie in the work folder.

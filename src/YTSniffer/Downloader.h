@@ -13,6 +13,8 @@
 #include <chrono>
 #include <memory>
 
+class QNetworkAccessManager;
+class QNetworkReply;
 class ToolProcess;
 class ToolUpdate;
 
@@ -167,6 +169,11 @@ private:
     // Reports the progress of the download's complete lines; with all, of what is left too.
     void readFileLines(bool all);
     void privateCopyUpdated();
+    // A page the tool does not support may still link to media files: it is read for them, and they are offered as
+    // the page's videos. Returns false when the address is no web page.
+    bool lookForLinks(const QString &toolWords);
+    void readLinks(QNetworkReply *reply, const QString &toolWords);
+    void abandonLinks();
     QString converterPath() const;
     // The tool's cookie options for the next run; empty when there are none or the file cannot be read.
     QStringList cookieArguments();
@@ -217,4 +224,6 @@ private:
     ToolProcess *updateTool;
     ToolProcess *testTool;
     ToolUpdate *copyUpdate;
+    QNetworkAccessManager *network = nullptr;
+    QNetworkReply *linkReply = nullptr;
 };

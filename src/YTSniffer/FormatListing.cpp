@@ -110,7 +110,7 @@ std::optional<FormatListing> parseFormatListing(const QByteArray &json)
         const QJsonArray entries = page.value(QLatin1String("entries")).toArray();
         for (int index = 0; index < entries.size(); ++index) {
             const QJsonObject entry = entries.at(index).toObject();
-            listing.videos.append({ index + 1, text(entry, "title"), durationText(entry) });
+            listing.videos.append({ index + 1, text(entry, "title"), durationText(entry), QString() });
         }
         // A playlist of one is a page of one video.
         if (listing.videos.size() == 1) {

@@ -35,6 +35,8 @@ struct PageVideo
     int item = 1;
     QString title;
     QString duration;
+    // A media file the page links to, fetched by its own address; empty for a video of the page itself.
+    QString address;
 };
 
 // What is known of the current page.

@@ -9,3 +9,11 @@ inline QByteArray updatedToday(const QByteArray &settings = WindowFixture::deliv
 {
     return settings + "\n[General]\nlast_update=" + QByteArray::number(QDate::currentDate().dayOfYear()) + '\n';
 }
+
+// The settings of a window in other-sites mode that takes the local server's pages, updated today.
+inline QByteArray localSiteSettings()
+{
+    QByteArray settings = WindowFixture::deliveredSettings();
+    settings.replace("[os_urls]\n", "[os_urls]\n0=127.0.0.1\n");
+    return updatedToday(settings);
+}

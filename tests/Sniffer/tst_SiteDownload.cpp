@@ -2,6 +2,7 @@
 #include "Files.h"
 #include "LocalHttpServer.h"
 #include "MediaProbe.h"
+#include "Modal.h"
 #include "ToolRelease.h"
 #include "UpdatedToday.h"
 #include "WindowFixture.h"
@@ -29,14 +30,6 @@ namespace {
 constexpr int toolTimeout = 60000;
 constexpr double clipSeconds = 5.0;
 
-// The settings of a window in other-sites mode that takes the local server's pages.
-QByteArray localSiteSettings()
-{
-    QByteArray settings = WindowFixture::deliveredSettings();
-    settings.replace("[os_urls]\n", "[os_urls]\n0=127.0.0.1\n");
-    return settings;
-}
-
 // Writes an executable fake of the site-download tool and puts it in place of the real one.
 class FakeTool final
 {
@@ -55,30 +48,6 @@ public:
 private:
     QTemporaryDir folder;
 };
-
-// Answers the next message box with OK and keeps its text.
-void answerBox(QString &text)
-{
-    answerNextModal([&text](QWidget *modal) {
-        auto *box = qobject_cast<QMessageBox *>(modal);
-        QVERIFY(box != nullptr);
-        text = box->text();
-        box->button(QMessageBox::Ok)->click();
-    });
-}
-
-// Answers the save dialog with a file and filter, then the completion box that ends the download.
-void answerSaveThenCompletion(const QString &file, const QString &filter, QString &completion)
-{
-    answerNextModal([file, filter, &completion](QWidget *modal) {
-        auto *dialog = qobject_cast<QFileDialog *>(modal);
-        QVERIFY(dialog != nullptr);
-        dialog->selectNameFilter(filter);
-        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(file);
-        answerBox(completion);
-        static_cast<QDialog *>(dialog)->accept();
-    });
-}
 
 bool shows(const WindowFixture &fixture, const char *page)
 {
@@ -213,7 +182,7 @@ void tst_SiteDownload::downloadsThroughTheWindow()
     QFETCH(bool, audio);
     QFETCH(QString, filter);
     QFETCH(QString, source);
-    WindowFixture fixture(updatedToday(localSiteSettings()));
+    WindowFixture fixture(localSiteSettings());
     const QString saved = fixture.home().path() + QStringLiteral("/Saved");
     QVERIFY(QDir().mkpath(saved));
 
@@ -235,7 +204,7 @@ void tst_SiteDownload::downloadsThroughTheWindow()
 
     QSignalSpy percents(&fixture.window().downloadQueue(), &DownloadQueue::percent);
     QString completion;
-    answerSaveThenCompletion(saved + QStringLiteral("/My clip"), filter, completion);
+    answerSaveDialog(saved + QStringLiteral("/My clip"), filter, [&completion] { answerBox(completion); });
     fixture.find<QPushButton>(audio ? QStringLiteral("btnDownloadAudio") : QStringLiteral("btnDownloadVideo"))->click();
     QTRY_COMPARE_WITH_TIMEOUT(completion, QStringLiteral("Processing is completed"), toolTimeout);
     QTRY_VERIFY(shows(fixture, "widgetInsertURL"));
@@ -257,7 +226,7 @@ void tst_SiteDownload::downloadsThroughTheWindow()
 
 void tst_SiteDownload::secondAddressShowsOnlyItsOwnOptions()
 {
-    WindowFixture fixture(updatedToday(localSiteSettings()));
+    WindowFixture fixture(localSiteSettings());
     auto *optionsPage = fixture.find<QWidget>(QStringLiteral("widgetOptions"));
     auto *title = fixture.find<QLabel>(QStringLiteral("lblTitle"));
     auto *formats = fixture.find<QListWidget>(QStringLiteral("listFormats"));
@@ -287,13 +256,13 @@ void tst_SiteDownload::secondAddressShowsOnlyItsOwnOptions()
 
 void tst_SiteDownload::progressShowsSizeSpeedAndTimeLeft()
 {
-    WindowFixture fixture(updatedToday(localSiteSettings()));
+    WindowFixture fixture(localSiteSettings());
     const QString saved = fixture.home().path() + QStringLiteral("/Slow walk.mp4");
     fixture.find<QPushButton>(QStringLiteral("btnDownloaderOS"))->click();
     process(fixture, QStringLiteral("slow.html"), false);
     QTRY_VERIFY_WITH_TIMEOUT(shows(fixture, "widgetOptions"), toolTimeout);
     QString completion;
-    answerSaveThenCompletion(saved, QStringLiteral("MPEG-4 (*.mp4)"), completion);
+    answerSaveDialog(saved, QStringLiteral("MPEG-4 (*.mp4)"), [&completion] { answerBox(completion); });
     fixture.find<QPushButton>(QStringLiteral("btnDownloadVideo"))->click();
     auto *transfer = fixture.find<QLabel>(QStringLiteral("lblTransfer"));
     static const QRegularExpression figures(
@@ -318,7 +287,7 @@ void tst_SiteDownload::cancelling()
 {
     QFETCH(bool, duringDownload);
     QFETCH(bool, updateFirst);
-    WindowFixture fixture(updatedToday(localSiteSettings()));
+    WindowFixture fixture(localSiteSettings());
     Downloader &driver = fixture.window().siteDownloader();
     QSignalSpy titles(&driver, &Downloader::haveTitle);
     QSignalSpy formats(&driver, &Downloader::haveFormats);
@@ -384,15 +353,15 @@ void tst_SiteDownload::toolFailuresEndOnTheUrlPage()
     QFETCH(QByteArray, script);
     QFETCH(bool, atDownload);
     const FakeTool fake(script);
-    WindowFixture fixture(updatedToday(localSiteSettings()));
+    WindowFixture fixture(localSiteSettings());
     fixture.find<QPushButton>(QStringLiteral("btnDownloaderOS"))->click();
 
     QString shown;
     if (atDownload) {
         process(fixture, QStringLiteral("walk.html"), false);
         QTRY_VERIFY_WITH_TIMEOUT(shows(fixture, "widgetOptions"), toolTimeout);
-        answerSaveThenCompletion(fixture.home().path() + QStringLiteral("/clip"), QStringLiteral("MPEG-4 (*.mp4)"),
-                                 shown);
+        answerSaveDialog(fixture.home().path() + QStringLiteral("/clip"), QStringLiteral("MPEG-4 (*.mp4)"),
+                         [&shown] { answerBox(shown); });
         fixture.find<QPushButton>(QStringLiteral("btnDownloadVideo"))->click();
     } else {
         answerBox(shown);

@@ -150,7 +150,7 @@ private:
         if (query.hasQueryItem(QStringLiteral("drop"))) {
             body.truncate(query.queryItemValue(QStringLiteral("drop")).toLongLong());
         }
-        const qsizetype chunk = query.queryItemValue(QStringLiteral("drip")).toLongLong();
+        const qsizetype chunk = owner->dripping ? query.queryItemValue(QStringLiteral("drip")).toLongLong() : 0;
         if (chunk <= 0) {
             socket->write(body);
             socket->disconnectFromHost();
@@ -200,6 +200,11 @@ LocalHttpServer::~LocalHttpServer()
 {
     thread.quit();
     thread.wait();
+}
+
+void LocalHttpServer::stopDripping()
+{
+    dripping = false;
 }
 
 quint16 LocalHttpServer::port() const

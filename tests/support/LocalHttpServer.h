@@ -4,6 +4,7 @@
 #include <QString>
 #include <QThread>
 
+#include <atomic>
 #include <memory>
 
 class QTcpServer;
@@ -32,6 +33,8 @@ public:
     LocalHttpServer &operator=(const LocalHttpServer &) = delete;
 
     quint16 port() const;
+    // From now on every answer goes at full speed, whatever its drip asks.
+    void stopDripping();
     // "http://<address>:<port>/" + path, or https
     QString url(const QString &path) const;
 
@@ -41,6 +44,7 @@ private:
     QString root;
     QHostAddress address;
     const char *scheme;
+    std::atomic<bool> dripping { true };
 
     friend class HttpConnection;
 };

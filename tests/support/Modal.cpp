@@ -1,6 +1,11 @@
 #include "Modal.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 void answerNextModal(std::function<void(QWidget *)> answer)
@@ -17,4 +22,28 @@ void answerNextModal(std::function<void(QWidget *)> answer)
         answer(modal);
     });
     poll->start();
+}
+
+void answerBox(QString &text)
+{
+    answerNextModal([&text](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        QVERIFY(box != nullptr);
+        text = box->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+}
+
+void answerSaveDialog(const QString &file, const QString &filter, const std::function<void()> &next)
+{
+    answerNextModal([file, filter, next](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        QVERIFY(dialog != nullptr);
+        dialog->selectNameFilter(filter);
+        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(file);
+        if (next) {
+            next();
+        }
+        static_cast<QDialog *>(dialog)->accept();
+    });
 }

@@ -2,8 +2,12 @@
 
 #include <QDir>
 
-TempHome::TempHome()
+TempHome::TempHome(const QString &existing)
+    : home(existing)
 {
+    if (home.isEmpty()) {
+        home = dir.emplace().path();
+    }
     QDir().mkpath(appData());
     set("APPDATA", appData());
     set("HOME", path());
@@ -25,7 +29,7 @@ TempHome::~TempHome()
 
 QString TempHome::path() const
 {
-    return dir.path();
+    return home;
 }
 
 QString TempHome::appData() const

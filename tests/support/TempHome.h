@@ -5,6 +5,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <optional>
+
 #include <utility>
 
 // Points APPDATA, HOME and the XDG folders into a fresh temporary folder for the fixture's lifetime,
@@ -12,7 +14,8 @@
 class TempHome final
 {
 public:
-    TempHome();
+    // existing: a home an earlier fixture (or another process) used, kept when this one ends.
+    explicit TempHome(const QString &existing = {});
     ~TempHome();
     TempHome(const TempHome &) = delete;
     TempHome &operator=(const TempHome &) = delete;
@@ -26,6 +29,7 @@ public:
 private:
     void set(const char *name, const QString &value);
 
-    QTemporaryDir dir;
+    std::optional<QTemporaryDir> dir;
+    QString home;
     QList<std::pair<QByteArray, std::pair<bool, QByteArray>>> saved;
 };

@@ -8,7 +8,8 @@
 #include <QDir>
 #include <QFile>
 
-WindowFixture::WindowFixture(const QByteArray &settings)
+WindowFixture::WindowFixture(const QByteArray &settings, const QString &home)
+    : tempHome(home)
 {
     Q_INIT_RESOURCE(images);
     QDir().mkpath(tempHome.dataFolder());

@@ -14,7 +14,7 @@
 class WindowFixture final
 {
 public:
-    explicit WindowFixture(const QByteArray &settings = deliveredSettings());
+    explicit WindowFixture(const QByteArray &settings = deliveredSettings(), const QString &home = {});
     ~WindowFixture();
     WindowFixture(const WindowFixture &) = delete;
     WindowFixture &operator=(const WindowFixture &) = delete;
