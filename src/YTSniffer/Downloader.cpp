@@ -4,6 +4,7 @@
 #include "ConverterOutput.h"
 #include "ExternalTools.h"
 #include "FormatListing.h"
+#include "LivePlaylistCheck.h"
 #include "Platform.h"
 #include "ProgressChunk.h"
 #include "SaveName.h"
@@ -83,8 +84,13 @@ Downloader::Downloader(const QString &folder, QObject *parent)
     , updateTool(makeTool(&Downloader::readUpdate, &Downloader::gotUpdate))
     , testTool(makeTool(&Downloader::testRead, &Downloader::testResult))
     , copyUpdate(new ToolUpdate(this))
+    , liveCheck(new LivePlaylistCheck(this))
 {
     connect(copyUpdate, &ToolUpdate::finished, this, &Downloader::privateCopyUpdated);
+    connect(liveCheck, &LivePlaylistCheck::checked, this, [this](bool live) {
+        info.live = live;
+        announceOptions();
+    });
     // Before the tools are stopped politely at quit: a converter asked to finish would end "successfully"
     // with a cut-off file, which must never be saved.
     if (QCoreApplication::instance() != nullptr) {
@@ -150,7 +156,7 @@ QString Downloader::lastToolMessage() const
 
 bool Downloader::isBusy() const
 {
-    return pageTool->isRunning() || fileTool->isRunning() || conversionTool->isRunning();
+    return pageTool->isRunning() || liveCheck->isRunning() || fileTool->isRunning() || conversionTool->isRunning();
 }
 
 void Downloader::requestOptions()
@@ -163,6 +169,8 @@ void Downloader::requestOptions()
     info.duration.clear();
     info.videoCount = 1;
     info.formats.clear();
+    info.live = false;
+    liveCheck->abandon();
     requestPage();
 }
 
@@ -230,8 +238,21 @@ void Downloader::gotPage(int exitCode)
     info.videoCount = listing->videoCount;
     info.formats = listing->formats;
     info.subtitles = listing->subtitles;
+    info.live = listing->live.value_or(false);
     trace() << "gotPage"
-            << ": OK" << info.title << info.duration << info.videoCount << info.formats.size();
+            << ": OK" << info.title << info.duration << info.videoCount << info.formats.size() << info.live;
+    // The tool's generic reader says nothing of a live HLS stream; its playlist tells.
+    const auto hls = std::find_if(info.formats.crbegin(), info.formats.crend(),
+                                  [](const FormatEntry &format) { return format.hls && !format.url.isEmpty(); });
+    if (!listing->live && hls != info.formats.crend()) {
+        liveCheck->check(*hls);
+        return;
+    }
+    announceOptions();
+}
+
+void Downloader::announceOptions()
+{
     noteReceived(RequestTitle);
     emit haveTitle();
     noteReceived(RequestFormats);
@@ -574,6 +595,7 @@ void Downloader::stop()
             << ": OK";
     // A lookup the user left must not answer later over whatever page is shown by then.
     pageTool->abandon();
+    liveCheck->abandon();
     if (currentOperation == RequestFile) {
         fileTool->abandon();
         // Parts, fragments and the tool's own notes all lie in the work folder.
@@ -696,6 +718,7 @@ void Downloader::abandonAll()
         tool->abandon();
     }
     copyUpdate->abandon();
+    liveCheck->abandon();
     currentOperation = RequestNone;
     targetSave.reset();
     downloadSave.reset();

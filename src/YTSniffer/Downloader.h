@@ -13,6 +13,7 @@
 #include <chrono>
 #include <memory>
 
+class LivePlaylistCheck;
 class ToolProcess;
 class ToolUpdate;
 
@@ -162,6 +163,8 @@ private:
     // Puts the subtitle tracks the tool fetched beside the kept name, under free names.
     void keepSubtitles();
     void noteReceived(RequestKind kind);
+    // The page's title and formats are complete.
+    void announceOptions();
     // Reports the progress of the download's complete lines; with all, of what is left too.
     void readFileLines(bool all);
     void privateCopyUpdated();
@@ -214,4 +217,5 @@ private:
     ToolProcess *updateTool;
     ToolProcess *testTool;
     ToolUpdate *copyUpdate;
+    LivePlaylistCheck *liveCheck;
 };
