@@ -64,7 +64,7 @@ void Sniffer::postTitleRequest()
         video.videoCount > 1 ? tr("This page holds %1 videos; only the first one is downloaded.").arg(video.videoCount)
                              : QString());
     options->inputTitle->setText(video.title);
-    options->lblDLLength->setText(video.duration);
+    options->lblDLLength->setText(video.live ? tr("live") : video.duration);
     showOptionsWhenComplete();
 }
 
@@ -97,7 +97,8 @@ void Sniffer::postFormatsRequest()
     const VideoInfo &video = videoInfo();
     // On a page of sound only, the one button left saves audio.
     const bool audioOnly = video.audioOnly();
-    options->btnDownloadAudio->setHidden(audioOnly);
+    // A live stream is recorded as it comes, picture and sound together.
+    options->btnDownloadAudio->setHidden(audioOnly || video.live);
     options->btnDownloadVideo->setIcon(
         QIcon(audioOnly ? QStringLiteral(":/btnAudioDL") : QStringLiteral(":/btnVideoDL")));
     offeredFormats = video.formats;
@@ -139,7 +140,7 @@ void Sniffer::downloadVideo()
     trace() << "downloadVideo"
             << ":"
             << "OK";
-    if (!recorderSaveMode && options->btnDownloadAudio->isHidden()) {
+    if (!recorderSaveMode && !videoInfo().live && options->btnDownloadAudio->isHidden()) {
         downloadAudio();
         return;
     }
@@ -149,6 +150,8 @@ void Sniffer::downloadVideo()
     }
     if (recorderSaveMode) {
         saveRecorderAV(lastRecording.joined ? lastRecording.resultFile : lastRecording.videoFile);
+    } else if (videoInfo().live) {
+        recordLiveStream();
     } else {
         runDownloader();
     }

@@ -98,9 +98,10 @@ bool Sniffer::selectSaveFile()
               .filePath(target.extension.isEmpty() ? baseName
                                                    : baseName + target.path.right(target.extension.size() + 1));
 
-    // A video download is kept beside the result under its own container's name: both may replace a file.
+    // A video download (not a live recording) is kept beside the result under its own container's name: both may
+    // replace a file.
     QStringList written { chosenFilePath };
-    if (downloadKind == SaveTargets::VideoKind && !recorderSaveMode) {
+    if (downloadKind == SaveTargets::VideoKind && !recorderSaveMode && !videoInfo().live) {
         written.append(downloadKeptPath());
     }
     bool cancelled = false;
