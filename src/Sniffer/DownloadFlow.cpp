@@ -61,7 +61,7 @@ void Sniffer::postTitleRequest()
     options->lblTitle->setText(video.videos.isEmpty() ? video.title
                                                       : tr("%1 videos on this page").arg(video.videos.size()));
     options->inputTitle->setText(video.title);
-    options->lblDLLength->setText(video.duration);
+    options->lblDLLength->setText(video.live ? tr("live") : video.duration);
     showOptionsWhenComplete();
 }
 
@@ -95,7 +95,8 @@ void Sniffer::postFormatsRequest()
     const VideoInfo &video = videoInfo();
     // On a page of sound only, the one button left saves audio.
     const bool audioOnly = video.audioOnly();
-    options->btnDownloadAudio->setHidden(audioOnly);
+    // A live stream is recorded as it comes, picture and sound together.
+    options->btnDownloadAudio->setHidden(audioOnly || video.live);
     options->btnDownloadVideo->setIcon(
         QIcon(audioOnly ? QStringLiteral(":/btnAudioDL") : QStringLiteral(":/btnVideoDL")));
     offeredFormats = video.formats;
@@ -167,7 +168,7 @@ void Sniffer::downloadVideo()
     trace() << "downloadVideo"
             << ":"
             << "OK";
-    if (!recorderSaveMode && options->btnDownloadAudio->isHidden()) {
+    if (!recorderSaveMode && !videoInfo().live && options->btnDownloadAudio->isHidden()) {
         downloadAudio();
         return;
     }
@@ -177,6 +178,8 @@ void Sniffer::downloadVideo()
     }
     if (recorderSaveMode) {
         saveRecorderAV(lastRecording.joined ? lastRecording.resultFile : lastRecording.videoFile);
+    } else if (videoInfo().live) {
+        recordLiveStream();
     } else {
         runDownloader();
     }

@@ -103,9 +103,10 @@ bool Sniffer::selectSaveFile()
         chosenReplace = UserFileSave::Replace::Refuse;
         return true;
     }
-    // A video download is kept beside the result under its own container's name: both may replace a file.
+    // A video download (not a live recording) is kept beside the result under its own container's name: both may
+    // replace a file.
     QStringList written { chosenFilePath };
-    if (downloadKind == SaveTargets::VideoKind && !recorderSaveMode) {
+    if (downloadKind == SaveTargets::VideoKind && !recorderSaveMode && !videoInfo().live) {
         written.append(downloadKeptPath());
     }
     bool cancelled = false;

@@ -239,6 +239,8 @@ private:
     void composeDownloadPath();
     QString downloadKeptPath() const;
     FormatEntry chosenFormat() const;
+    // Records the live page from now until the user stops, into the file chosen in the save dialog.
+    void recordLiveStream();
     // The subtitle languages ticked on the options page.
     QStringList chosenSubtitles() const;
     void offerVideos(const QList<PageVideo> &videos);

@@ -4,6 +4,7 @@
 #include "ConverterOutput.h"
 #include "ExternalTools.h"
 #include "FormatListing.h"
+#include "LivePlaylistCheck.h"
 #include "PageLinks.h"
 #include "Platform.h"
 #include "ProgressChunk.h"
@@ -87,8 +88,13 @@ Downloader::Downloader(const QString &folder, QObject *parent)
     , updateTool(makeTool(&Downloader::readUpdate, &Downloader::gotUpdate))
     , testTool(makeTool(&Downloader::testRead, &Downloader::testResult))
     , copyUpdate(new ToolUpdate(this))
+    , liveCheck(new LivePlaylistCheck(this))
 {
     connect(copyUpdate, &ToolUpdate::finished, this, &Downloader::privateCopyUpdated);
+    connect(liveCheck, &LivePlaylistCheck::checked, this, [this](bool live) {
+        info.live = live;
+        announceOptions();
+    });
     // Before the tools are stopped politely at quit: a converter asked to finish would end "successfully"
     // with a cut-off file, which must never be saved.
     if (QCoreApplication::instance() != nullptr) {
@@ -154,7 +160,7 @@ QString Downloader::lastToolMessage() const
 
 bool Downloader::isBusy() const
 {
-    return pageTool->isRunning() || fileTool->isRunning() || conversionTool->isRunning();
+    return pageTool->isRunning() || liveCheck->isRunning() || fileTool->isRunning() || conversionTool->isRunning();
 }
 
 void Downloader::requestOptions()
@@ -168,6 +174,8 @@ void Downloader::requestOptions()
     info.videos.clear();
     info.formats.clear();
     abandonLinks();
+    info.live = false;
+    liveCheck->abandon();
     requestPage();
 }
 
@@ -299,8 +307,21 @@ void Downloader::gotPage(int exitCode)
     info.videos = listing->videos;
     info.formats = listing->formats;
     info.subtitles = listing->subtitles;
+    info.live = listing->live.value_or(false);
     trace() << "gotPage"
-            << ": OK" << info.title << info.duration << info.videos.size() << info.formats.size();
+            << ": OK" << info.title << info.duration << info.videos.size() << info.formats.size() << info.live;
+    // The tool's generic reader says nothing of a live HLS stream; its playlist tells.
+    const auto hls = std::find_if(info.formats.crbegin(), info.formats.crend(),
+                                  [](const FormatEntry &format) { return format.hls && !format.url.isEmpty(); });
+    if (!listing->live && hls != info.formats.crend()) {
+        liveCheck->check(*hls);
+        return;
+    }
+    announceOptions();
+}
+
+void Downloader::announceOptions()
+{
     noteReceived(RequestTitle);
     emit haveTitle();
     noteReceived(RequestFormats);
@@ -649,6 +670,7 @@ void Downloader::stop()
     // A lookup the user left must not answer later over whatever page is shown by then.
     pageTool->abandon();
     abandonLinks();
+    liveCheck->abandon();
     if (currentOperation == RequestFile) {
         fileTool->abandon();
         // Parts, fragments and the tool's own notes all lie in the work folder.
@@ -771,6 +793,7 @@ void Downloader::abandonAll()
         tool->abandon();
     }
     copyUpdate->abandon();
+    liveCheck->abandon();
     currentOperation = RequestNone;
     targetSave.reset();
     downloadSave.reset();

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <memory>
 
+class LivePlaylistCheck;
 class QNetworkAccessManager;
 class QNetworkReply;
 class ToolProcess;
@@ -166,6 +167,8 @@ private:
     // Puts the subtitle tracks the tool fetched beside the kept name, under free names.
     void keepSubtitles();
     void noteReceived(RequestKind kind);
+    // The page's title and formats are complete.
+    void announceOptions();
     // Reports the progress of the download's complete lines; with all, of what is left too.
     void readFileLines(bool all);
     void privateCopyUpdated();
@@ -224,6 +227,7 @@ private:
     ToolProcess *updateTool;
     ToolProcess *testTool;
     ToolUpdate *copyUpdate;
+    LivePlaylistCheck *liveCheck;
     QNetworkAccessManager *network = nullptr;
     QNetworkReply *linkReply = nullptr;
 };

@@ -67,6 +67,13 @@ std::optional<FormatEntry> entryOf(const QJsonObject &format)
     entry.extension = text(format, "ext");
     entry.videoOnly = audio == none;
     entry.audioOnly = video == none;
+    entry.url = text(format, "url");
+    entry.manifestUrl = text(format, "manifest_url");
+    entry.hls = text(format, "protocol").startsWith(QLatin1String("m3u8"));
+    const QJsonObject headers = format.value(QLatin1String("http_headers")).toObject();
+    for (auto header = headers.constBegin(); header != headers.constEnd(); ++header) {
+        entry.httpHeaders.append({ header.key().toUtf8(), header.value().toString().toUtf8() });
+    }
     entry.resolution = text(format, "resolution");
     const int width = int(number(format, "width"));
     const int height = int(number(format, "height"));
@@ -93,6 +100,16 @@ std::optional<FormatEntry> entryOf(const QJsonObject &format)
     details.removeAll(QString());
     entry.details = details.join(QStringLiteral(", "));
     return entry;
+}
+
+std::optional<bool> liveness(const QJsonObject &video)
+{
+    const QJsonValue live = video.value(QLatin1String("is_live"));
+    if (live.isBool()) {
+        return live.toBool();
+    }
+    const QString status = text(video, "live_status");
+    return status.isEmpty() ? std::nullopt : std::optional<bool>(status == QLatin1String("is_live"));
 }
 
 } // namespace
@@ -123,6 +140,7 @@ std::optional<FormatListing> parseFormatListing(const QByteArray &json)
         listing.title = text(page, "title");
     }
     listing.duration = durationText(video);
+    listing.live = liveness(video);
     listing.subtitles = video.value(QLatin1String("subtitles")).toObject().keys();
     // The tool lists its JSON dump of the live chat as a subtitle; it is no text track.
     listing.subtitles.removeAll(QStringLiteral("live_chat"));

@@ -20,6 +20,9 @@ struct FormatListing
     QList<FormatEntry> formats;
     // The languages of the page's own subtitle tracks (not the site's automatic captions), sorted.
     QStringList subtitles;
+    // Whether the page is a stream still going on; empty when the tool does not say (its generic reader
+    // leaves a live HLS playlist unmarked).
+    std::optional<bool> live;
 };
 
 // A page with several videos lists them all, and is otherwise read through its first entry. Formats keep the tool's

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
 #include <algorithm>
+#include <utility>
 
 // Kinds of the site-download tool's requests, in the order a download uses them.
 enum RequestKind : int {
@@ -27,6 +29,13 @@ struct FormatEntry
     bool best = false;
     bool videoOnly = false;
     bool audioOnly = false;
+    // Where a player reads the format (for HLS, its media playlist), the HLS master that lists it, and the
+    // request headers the tool sends for it. Empty for the best row.
+    QString url;
+    QString manifestUrl;
+    QList<std::pair<QByteArray, QByteArray>> httpHeaders;
+    // Read through an HLS playlist.
+    bool hls = false;
 };
 
 // One of the videos of a page that holds several, as the tool numbers them (--playlist-items).
@@ -52,6 +61,8 @@ struct VideoInfo
     QList<FormatEntry> formats;
     // Languages of the page's subtitle tracks.
     QStringList subtitles;
+    // A stream still going on: it is recorded until the user stops, not downloaded.
+    bool live = false;
 
     bool hasTitleAndFormats() const { return received.contains(RequestTitle) && received.contains(RequestFormats); }
     // Every format is sound without pictures (a page that is an mp3 or m4a file).

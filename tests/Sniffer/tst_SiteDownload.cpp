@@ -3,6 +3,7 @@
 #include "LocalHttpServer.h"
 #include "MediaProbe.h"
 #include "Modal.h"
+#include "StreamSave.h"
 #include "ToolRelease.h"
 #include "UpdatedToday.h"
 #include "WindowFixture.h"
@@ -49,6 +50,18 @@ private:
     QTemporaryDir folder;
 };
 
+// Answers the box that follows the recording dialog, once that dialog is gone.
+void answerBoxAfter(QWidget *recording, QString &text)
+{
+    answerNextModal([recording, &text](QWidget *modal) {
+        if (modal == recording) {
+            return answerBoxAfter(recording, text);
+        }
+        text = qobject_cast<QMessageBox *>(modal)->text();
+        qobject_cast<QDialog *>(modal)->done(0);
+    });
+}
+
 bool shows(const WindowFixture &fixture, const char *page)
 {
     return fixture.find<QWidget>(QLatin1String(page))->isVisible();
@@ -66,6 +79,7 @@ private slots:
     void downloadsThroughTheWindow();
     void secondAddressShowsOnlyItsOwnOptions();
     void progressShowsSizeSpeedAndTimeLeft();
+    void liveStreamIsRecordedUntilStopped();
     void cancelling_data();
     void cancelling();
     void toolFailuresEndOnTheUrlPage_data();
@@ -271,6 +285,53 @@ void tst_SiteDownload::progressShowsSizeSpeedAndTimeLeft()
     QTRY_VERIFY_WITH_TIMEOUT(figures.match(transfer->text()).hasMatch() && transfer->isVisible(), toolTimeout);
     QTRY_COMPARE_WITH_TIMEOUT(completion, QStringLiteral("Processing is completed"), toolTimeout);
     QVERIFY(QFileInfo(saved).size() > 0);
+}
+
+void tst_SiteDownload::liveStreamIsRecordedUntilStopped()
+{
+    // A live playlist written in real time, each segment a second long.
+    QTemporaryDir live(served.filePath(QStringLiteral("liveXXXXXX")));
+    QProcess broadcast;
+    broadcast.setWorkingDirectory(live.path());
+    broadcast.start(QStringLiteral("ffmpeg"),
+                    QString::fromLatin1("-v error -re -f lavfi -i testsrc=size=320x240:rate=25 -f lavfi -i sine -t 120 "
+                                        "-c:v libx264 -preset ultrafast -g 25 -c:a aac -f hls -hls_time 1 "
+                                        "-hls_list_size 5 live.m3u8")
+                        .split(QLatin1Char(' ')));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(live.filePath(QStringLiteral("live.m3u8"))), toolTimeout);
+    WindowFixture fixture(localSiteSettings());
+    fixture.find<QPushButton>(QStringLiteral("btnDownloaderOS"))->click();
+    process(fixture, QDir(live.path()).dirName() + QStringLiteral("/live.m3u8"), false);
+    QTRY_VERIFY_WITH_TIMEOUT(shows(fixture, "widgetOptions"), toolTimeout);
+    QCOMPARE(fixture.find<QLabel>(QStringLiteral("lblDLLength"))->text(), QStringLiteral("live"));
+
+    const QString saved = fixture.home().path() + QStringLiteral("/On air.mp4");
+    QString completion;
+    answerNextModal([&](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        dialog->selectNameFilter(QStringLiteral("MPEG-4 (*.mp4)"));
+        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(saved);
+        // Stopped once a few seconds are in.
+        answerNextModal([&completion](QWidget *recording) {
+            const auto *save = recording->findChild<StreamSave *>();
+            if (save == nullptr) { // downloaded, not recorded
+                return qobject_cast<QDialog *>(recording)->done(0);
+            }
+            QObject::connect(save, &StreamSave::progress, recording, [recording, &completion](double seconds) {
+                auto *stop = recording->findChild<QPushButton *>(QStringLiteral("pbCancel"));
+                if (seconds >= 4 && stop->isEnabled()) {
+                    stop->click();
+                    answerBoxAfter(recording, completion);
+                }
+            });
+        });
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    fixture.find<QPushButton>(QStringLiteral("btnDownloadVideo"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(completion, QStringLiteral("Processing is completed"), toolTimeout);
+    const MediaProbe result = probeMedia(saved);
+    QCOMPARE(result.streams, (QStringList { QStringLiteral("audio"), QStringLiteral("video") }));
+    QVERIFY2(result.duration >= 3, qPrintable(QString::number(result.duration)));
 }
 
 void tst_SiteDownload::cancelling_data()

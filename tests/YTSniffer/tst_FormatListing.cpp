@@ -34,6 +34,8 @@ private slots:
     void listing();
     void selector_data();
     void selector();
+    void live_data();
+    void live();
 };
 
 void tst_FormatListing::listing_data()
@@ -122,6 +124,29 @@ void tst_FormatListing::selector()
     entry.audioOnly = row == QLatin1String("audio");
     QFETCH(bool, audio);
     QTEST(formatSelector(entry, audio), "selector");
+}
+
+void tst_FormatListing::live_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<int>("live"); // -1: the tool does not say
+    QTest::newRow("is_live, HLS format") << QByteArray(R"({"is_live": true, "formats": [{"protocol": "m3u8_native",
+        "url": "http://h/1.m3u8", "manifest_url": "http://h/m.m3u8", "http_headers": {"Referer": "http://h/"}}]})")
+                                         << 1;
+    QTest::newRow("live_status") << QByteArray(R"({"is_live": null, "live_status": "is_live"})") << 1;
+    QTest::newRow("was live") << QByteArray(R"({"live_status": "was_live"})") << 0;
+    QTest::newRow("not said") << QByteArray("{}") << -1;
+}
+
+void tst_FormatListing::live()
+{
+    QFETCH(QByteArray, json);
+    const std::optional<FormatListing> listing = parseFormatListing(json);
+    QTEST(listing->live ? int(*listing->live) : -1, "live");
+    for (const FormatEntry &format : listing->formats) {
+        QVERIFY(format.hls && format.url == "http://h/1.m3u8" && format.manifestUrl == "http://h/m.m3u8");
+        QCOMPARE(format.httpHeaders, (QList<std::pair<QByteArray, QByteArray>> { { "Referer", "http://h/" } }));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_FormatListing)
