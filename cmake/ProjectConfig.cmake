@@ -19,7 +19,7 @@ target_compile_definitions(project_config INTERFACE
 
 if(CORVANE_SANITIZE)
   set(sanitizers -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
-  # Line tables are all a sanitizer's report needs; full debug information made the test build a third slower.
+  # Line tables are all a sanitizer's report needs; full debug information only slows the test build.
   target_compile_options(project_config INTERFACE ${sanitizers} -g1)
   target_link_options(project_config INTERFACE ${sanitizers})
 endif()

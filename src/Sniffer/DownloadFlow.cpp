@@ -29,6 +29,7 @@ void Sniffer::initDownloader()
     connect(downloader.get(), &Downloader::hasError, this, &Sniffer::onDownloaderError);
     connect(downloader.get(), &Downloader::percent, this, &Sniffer::showPercents);
     connect(downloader.get(), &Downloader::transferred, this, &Sniffer::showTransfer);
+    connect(downloader.get(), &Downloader::converted, this, &Sniffer::showConverted);
     connect(downloader.get(), &Downloader::haveTitle, this, &Sniffer::postTitleRequest);
     connect(downloader.get(), &Downloader::haveFormats, this, &Sniffer::postFormatsRequest);
     connect(downloader.get(), &Downloader::doneExtractAudio, this, &Sniffer::postDownload);

@@ -7,9 +7,9 @@
 
 #include <QDir>
 
-void Sniffer::offerLeftoverDownloads()
+void Sniffer::offerLeftoverDownloads(const QStringList &spare)
 {
-    for (const WorkFolders::Leftover &leftover : WorkFolders::sweep()) {
+    for (const WorkFolders::Leftover &leftover : WorkFolders::sweep(spare)) {
         const QString name = QDir::toNativeSeparators(leftover.target);
         trace() << "offerLeftoverDownloads :" << leftover.complete << "for" << leftover.target;
         const QString question

@@ -79,13 +79,20 @@ void Sniffer::stopLastProcess()
     trace() << "stopLastProcess"
             << ":"
             << "OK";
-    if (iterationTimer->isActive()) {
+    // Cancel while a page is read ends that lookup only: the queued downloads go on.
+    const bool lookingUp = iterationTimer->isActive();
+    if (lookingUp) {
         iterationTimer->stop();
     }
     progress->progressBar->setValue(progress->progressBar->maximum());
     optionsDropped = true;
     stopDots();
     downloader->stop();
+    if (lookingUp && queue->pending() > 0) {
+        showQueuedProgress();
+        showLayer(LayerProgress);
+        return;
+    }
     queue->clear();
     showLayer(LayerMain);
     if (!downloader->keptDownload().isEmpty()) {
@@ -104,4 +111,9 @@ void Sniffer::showTransfer(const ToolProgress &figures)
 {
     progress->lblTransfer->setText(
         DownloadTexts::transferText(figures.done, figures.total, figures.estimated, figures.speed, figures.left));
+}
+
+void Sniffer::showConverted(double secondsDone, qint64 bytesWritten, double speed)
+{
+    progress->lblTransfer->setText(DownloadTexts::convertedText(secondsDone, quint64(bytesWritten), speed));
 }

@@ -77,6 +77,7 @@ void Sniffer::initQueue()
         }
     });
     connect(queue, &DownloadQueue::converting, this, [this] { showConverting(100); });
+    connect(queue, &DownloadQueue::converted, this, &Sniffer::showConverted);
     connect(queue, &DownloadQueue::saved, this, &Sniffer::queuedDownloadSaved);
     connect(queue, &DownloadQueue::failed, this, &Sniffer::queuedDownloadFailed);
     connect(queue, &DownloadQueue::cancelled, this, [this](const QString &kept) {
@@ -163,26 +164,28 @@ void Sniffer::queuedDownloadFailed(Downloader::errors error, const QString &deta
     showDownloaderError(int(error), detail);
 }
 
-void Sniffer::offerUnfinishedQueue()
+void Sniffer::offerUnfinishedWork()
 {
     const QList<QueueEntry> unfinished = DownloadQueue::stored(QDir(dataFolder).filePath(QStringLiteral("queue.json")));
-    if (unfinished.isEmpty()) {
-        return;
-    }
     QStringList titles;
+    QStringList resumed;
     for (const QueueEntry &entry : unfinished) {
         titles.append(entry.title);
+        resumed.append(entry.workFolder);
     }
-    const QString question = tr("Corvane 2 stopped before these downloads were done:\n%1\nDownload them now?")
-                                 .arg(titles.join(QLatin1Char('\n')));
-    const int answer
-        = MessageBox::choose(this, QMessageBox::Question, Program::name, question,
-                             { { tr("Download"), QMessageBox::AcceptRole, QStringLiteral("resumeQueue") },
-                               { tr("Forget them"), QMessageBox::DestructiveRole, QStringLiteral("forgetQueue") } },
-                             0);
-    if (answer != 0) {
+    const bool resume = !unfinished.isEmpty()
+        && MessageBox::choose(this, QMessageBox::Question, Program::name,
+                              tr("Corvane 2 stopped before these downloads were done:\n%1\nDownload them now?")
+                                  .arg(titles.join(QLatin1Char('\n'))),
+                              { { tr("Download"), QMessageBox::AcceptRole, QStringLiteral("resumeQueue") },
+                                { tr("Forget them"), QMessageBox::DestructiveRole, QStringLiteral("forgetQueue") } },
+                              0)
+            == 0;
+    // What the interrupted downloads fetched stays for them; every other leftover goes, or is offered.
+    offerLeftoverDownloads(resume ? resumed : QStringList());
+    if (resume) {
+        enqueueDownloads(unfinished);
+    } else if (!unfinished.isEmpty()) {
         queue->clear();
-        return;
     }
-    enqueueDownloads(unfinished);
 }

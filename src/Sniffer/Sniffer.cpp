@@ -95,10 +95,7 @@ void Sniffer::start()
     showMainDialog();
     initRecorder();
     // Once the window shows: the question needs it as parent.
-    QTimer::singleShot(0, this, [this] {
-        offerLeftoverDownloads();
-        offerUnfinishedQueue();
-    });
+    QTimer::singleShot(0, this, &Sniffer::offerUnfinishedWork);
 }
 
 void Sniffer::initWidgets()

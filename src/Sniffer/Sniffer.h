@@ -144,6 +144,7 @@ public slots:
     void extractAudio();
     void showPercents(float percent);
     void showTransfer(const ToolProgress &figures);
+    void showConverted(double secondsDone, qint64 bytesWritten, double speed);
     void selectSavePath();
     // Returns false when the user cancelled: the caller must then stop its flow.
     bool selectSaveFile();
@@ -185,8 +186,9 @@ public slots:
     bool discardRecording();
     // Work folders an earlier run left beside the user's files are removed; a complete download in one is
     // offered first.
-    void offerLeftoverDownloads();
-    void offerUnfinishedQueue();
+    void offerUnfinishedWork();
+    // Removes the work folders an earlier run left, but for those in spare; offers the complete downloads found.
+    void offerLeftoverDownloads(const QStringList &spare);
     void addAddress();
     // The settings page's sign-in choice for site downloads: filled from the installed browsers, given to the
     // downloader, and a cookies.txt file picked when that is chosen.

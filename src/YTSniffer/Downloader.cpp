@@ -2,6 +2,7 @@
 
 #include "ConverterArguments.h"
 #include "ConverterOutput.h"
+#include "ConverterProgress.h"
 #include "ExternalTools.h"
 #include "FormatListing.h"
 #include "LivePlaylistCheck.h"
@@ -333,6 +334,16 @@ void Downloader::setPlaylistItem(int item)
     playlistItem = std::max(1, item);
 }
 
+void Downloader::resumeIn(const QString &folder)
+{
+    resumeFolder = folder;
+}
+
+QString Downloader::downloadFolder() const
+{
+    return workFolder;
+}
+
 void Downloader::requestFile(const QString &format, const QString &file, UserFileSave::Replace replace,
                              const QStringList &subtitles)
 {
@@ -345,7 +356,11 @@ void Downloader::requestFile(const QString &format, const QString &file, UserFil
     keptReplace = replace;
     writeFolder = QFileInfo(file).absolutePath();
     downloadSave = std::make_unique<UserFileSave>(file, replace);
+    if (!resumeFolder.isEmpty()) {
+        trace() << "requestFile : resumes in" << resumeFolder << downloadSave->resume(resumeFolder);
+    }
     const QString work = downloadSave->workFolder();
+    workFolder = work;
     if (work.isEmpty()) {
         reportSoon(FileFailed, downloadSave->errorString());
         downloadSave.reset();
@@ -497,12 +512,17 @@ void Downloader::formatConverting(const QString &from, const QString &to, Downlo
     trace() << "formatConverting"
             << "binFFmpeg" << converter << "params" << converterArguments;
     currentOperation = RequestConversion;
-    startTool(conversionTool, converter, converterArguments);
+    conversionOutput.clear();
+    startTool(conversionTool, converter, ConverterProgress::arguments() + converterArguments);
 }
 
 void Downloader::readFormatConverting()
 {
-    trace() << "readFormatConverting" << toolText(conversionTool->readOutput());
+    conversionOutput += conversionTool->readOutput();
+    ConverterProgress figures;
+    while (figures.read(conversionOutput)) {
+        emit converted(figures.secondsDone, figures.bytesWritten, figures.speed);
+    }
 }
 
 void Downloader::doneFormatConverting(int exitCode)
@@ -528,7 +548,8 @@ void Downloader::doneFormatConverting(int exitCode)
             copying = false;
             converterArguments = h264ConverterArguments(converterArguments.at(1), converted);
             currentOperation = RequestConversion;
-            startTool(conversionTool, converterPath(), converterArguments);
+            conversionOutput.clear();
+            startTool(conversionTool, converterPath(), ConverterProgress::arguments() + converterArguments);
             return;
         }
         fail(ConversionFailed, wordsOf(conversionTool));

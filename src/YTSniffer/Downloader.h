@@ -81,6 +81,11 @@ public:
     // subtitles: languages whose tracks are saved beside the kept name ("NAME.en.vtt") once the download is complete.
     // Which of the page's videos requestFile() fetches; 1, the first, unless set.
     void setPlaylistItem(int item);
+    // requestFile() goes on in the work folder an interrupted download of the same file left, when it still is one:
+    // the tool then resumes what it had fetched.
+    void resumeIn(const QString &folder);
+    // The running or last download's work folder.
+    QString downloadFolder() const;
     void requestFile(const QString &format, const QString &file,
                      UserFileSave::Replace replace = UserFileSave::Replace::Refuse, const QStringList &subtitles = {});
     // Converts from into to, the user's chosen file, which replaces an existing file only when the user
@@ -130,6 +135,8 @@ signals:
     void percent(float value);
     // The download's figures, as the tool gives them.
     void transferred(const ToolProgress &progress);
+    // How far the conversion has come: seconds of the file written, bytes, and ffmpeg's speed (0 when unknown).
+    void converted(double secondsDone, qint64 bytesWritten, double speed);
     void snifferUpdated();
     // Ends an update in place of hasError() when no private copy could be fetched and the system's
     // tool stays in use: its version in systemToolVersion(), the cause in lastToolMessage().
@@ -189,6 +196,8 @@ private:
     // Given to the tool after "--" only, so that an address starting with "-" is never read as an option.
     QString address;
     int playlistItem = 1;
+    QString resumeFolder;
+    QString workFolder;
     std::unique_ptr<UserFileSave> downloadSave;
     // The complete download inside downloadSave's work folder, and the name it is kept under.
     QString downloadedFile;
@@ -207,6 +216,7 @@ private:
     // The download's output after its last line end: the rest of that line is still to come.
     QByteArray fileOutput;
     QByteArray updateOutput;
+    QByteArray conversionOutput;
     QString updateResult;
     QString copyPath;
     QUrl releaseAddress;

@@ -51,17 +51,31 @@ QString timeLeftText(quint64 seconds, quint64 bytesRead, quint64 totalBytes)
     return QStringLiteral("%1 (%2 copied)").arg(durationText(seconds), copied);
 }
 
-QString streamSavedText(double secondsDone, double duration, quint64 bytes, double speed)
+namespace {
+
+QString writtenText(double secondsDone, double duration, const QString &done, quint64 bytes, double speed)
 {
     QString text = clockText(secondsDone);
     if (duration > 0) {
         text += QStringLiteral(" of ") + clockText(duration);
     }
-    text += QStringLiteral(" saved, ") + sizeText(bytes);
+    text += QLatin1Char(' ') + done + QStringLiteral(", ") + sizeText(bytes);
     if (speed > 0) {
         text += QStringLiteral(", %1x").arg(speed, 0, 'f', 1);
     }
     return text;
+}
+
+} // namespace
+
+QString streamSavedText(double secondsDone, double duration, quint64 bytes, double speed)
+{
+    return writtenText(secondsDone, duration, QStringLiteral("saved"), bytes, speed);
+}
+
+QString convertedText(double secondsDone, quint64 bytes, double speed)
+{
+    return writtenText(secondsDone, -1, QStringLiteral("converted"), bytes, speed);
 }
 
 QString transferText(qint64 done, qint64 total, bool estimated, double bytesPerSecond, qint64 secondsLeft)

@@ -24,6 +24,8 @@ QString timeLeftText(quint64 seconds, quint64 bytesRead, quint64 totalBytes);
 // A stream save's progress: "0:42 of 2:05 saved, 12.30 MB, 3.1x"; the length is left out when unknown (zero or
 // less), the speed when 0. Times past an hour read "1:02:05".
 QString streamSavedText(double secondsDone, double duration, quint64 bytes, double speed);
+// "0:42 converted, 12.30 MB, 3.1x".
+QString convertedText(double secondsDone, quint64 bytes, double speed);
 
 // A site download's progress: "12.30 MB of 45.60 MB, 1.20 MB/s, 27 sec left"; "of about" when the total is a guess.
 // What is unknown (-1) is left out.

@@ -82,8 +82,8 @@ QStringList converterArguments(const StreamSave::Job &job, const QString &workFi
     for (const QString &map : maps) {
         arguments << QStringLiteral("-map") << map;
     }
-    return arguments << QStringLiteral("-c") << QStringLiteral("copy") << QStringLiteral("-progress")
-                     << QStringLiteral("pipe:1") << QStringLiteral("-y") << workFile;
+    return arguments << QStringLiteral("-c") << QStringLiteral("copy") << ConverterProgress::arguments()
+                     << QStringLiteral("-y") << workFile;
 }
 
 } // namespace
@@ -159,32 +159,8 @@ void StreamSave::setSilenceLimit(std::chrono::milliseconds limit)
 void StreamSave::readProgress()
 {
     pendingOutput += tool->readOutput();
-    // "-progress" blocks: key=value lines, each block closed by "progress=continue" or "progress=end".
-    qsizetype end = -1;
-    while ((end = pendingOutput.indexOf('\n')) >= 0) {
-        const QByteArray line = pendingOutput.left(end).trimmed();
-        pendingOutput.remove(0, end + 1);
-        const qsizetype equals = line.indexOf('=');
-        const QByteArray key = line.left(equals);
-        const QByteArray value = line.mid(equals + 1).trimmed();
-        bool number = false;
-        if (key == "out_time_us") {
-            const qint64 microseconds = value.toLongLong(&number);
-            if (number) {
-                secondsDone = double(qMax<qint64>(microseconds, 0)) / 1e6;
-            }
-        } else if (key == "total_size") {
-            const qint64 bytes = value.toLongLong(&number);
-            if (number) {
-                bytesWritten = bytes;
-            }
-        } else if (key == "speed") {
-            const double factor = value.chopped(value.endsWith('x') ? 1 : 0).toDouble(&number);
-            speed = number ? factor : 0;
-        } else if (key == "progress") {
-            endSeen = value == "end";
-            emit progress(secondsDone, bytesWritten, speed);
-        }
+    while (figures.read(pendingOutput)) {
+        emit progress(figures.secondsDone, figures.bytesWritten, figures.speed);
     }
     checkGaps();
 }
@@ -227,9 +203,9 @@ void StreamSave::toolEnded(int how, int exitCode)
         finish(QStringLiteral("The stream could not be saved: %1").arg(said.isEmpty() ? converter : said));
     } else if (!skipped.isEmpty()) {
         finish(QStringLiteral("A part of the stream could not be fetched (%1).").arg(skipped));
-    } else if (!stopped && !endSeen) {
+    } else if (!stopped && !figures.ended) {
         finish(QStringLiteral("The converter ended before the end of the stream."));
-    } else if (secondsDone <= 0 || QFileInfo(workFile).size() <= 0) {
+    } else if (figures.secondsDone <= 0 || QFileInfo(workFile).size() <= 0) {
         finish(QStringLiteral("The converter wrote nothing of the stream."));
     } else {
         finish(QString());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ConverterProgress.h"
 #include "UserFileSave.h"
 
 #include <QByteArray>
@@ -67,12 +68,9 @@ private:
     QString workFile;
     QString failure;
     QByteArray pendingOutput;
-    double secondsDone = 0;
-    qint64 bytesWritten = 0;
-    double speed = 0;
+    ConverterProgress figures;
     std::chrono::milliseconds silenceLimit;
     bool started = false;
     bool done = false;
     bool aborted = false;
-    bool endSeen = false;
 };

@@ -157,6 +157,12 @@ void DownloadQueue::run(Job &job)
             emit percent(value);
         }
     });
+    connect(driver, &Downloader::converted, this,
+            [this, driver](double secondsDone, qint64 bytesWritten, double speed) {
+                if (rowOf(driver) == shownRow()) {
+                    emit converted(secondsDone, bytesWritten, speed);
+                }
+            });
     connect(driver, &Downloader::haveFile, this, [this, driver] {
         const int row = rowOf(driver);
         QueueEntry &converted = jobs[row].entry;
@@ -185,7 +191,10 @@ void DownloadQueue::run(Job &job)
     const QUrl address(entry.address);
     driver->setUrl(&address);
     driver->setPlaylistItem(entry.item);
+    driver->resumeIn(entry.workFolder);
     driver->requestFile(entry.format, entry.download, entry.downloadReplace, entry.subtitles);
+    entry.workFolder = driver->downloadFolder();
+    store();
 }
 
 void DownloadQueue::finish(Downloader *driver, QueueEntry::State state)

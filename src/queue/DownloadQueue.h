@@ -59,6 +59,7 @@ signals:
     void percent(float value);
     void transferred(const ToolProgress &figures);
     void converting();
+    void converted(double secondsDone, qint64 bytesWritten, double speed);
     void saved(const QString &target);
     // detail: the tool's or the save's words, and where a download was kept.
     void failed(Downloader::errors error, const QString &detail);

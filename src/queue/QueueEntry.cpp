@@ -64,7 +64,8 @@ QJsonObject QueueEntry::toJson() const
              { QStringLiteral("target"), target },
              { QStringLiteral("targetReplace"), targetReplace == UserFileSave::Replace::Agreed },
              { QStringLiteral("mode"), int(mode) },
-             { QStringLiteral("subtitles"), toArray(subtitles) } };
+             { QStringLiteral("subtitles"), toArray(subtitles) },
+             { QStringLiteral("workFolder"), workFolder } };
 }
 
 std::optional<QueueEntry> QueueEntry::fromJson(const QJsonObject &object)
@@ -77,6 +78,7 @@ std::optional<QueueEntry> QueueEntry::fromJson(const QJsonObject &object)
     entry.format = object.value(QStringLiteral("format")).toString();
     entry.download = object.value(QStringLiteral("download")).toString();
     entry.target = object.value(QStringLiteral("target")).toString();
+    entry.workFolder = object.value(QStringLiteral("workFolder")).toString();
     const int mode = object.value(QStringLiteral("mode")).toInt(-1);
     // Only saves of downloads are queued; a file that names another kind, or lacks a path, is not run.
     if (entry.address.isEmpty() || entry.format.isEmpty() || entry.download.isEmpty() || entry.target.isEmpty()

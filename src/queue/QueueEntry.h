@@ -29,6 +29,8 @@ struct QueueEntry
     UserFileSave::Replace targetReplace = UserFileSave::Replace::Refuse;
     Downloader::FormatConvertingFrom mode = Downloader::FromVideoDownload;
     QStringList subtitles;
+    // Where the download went on when it was cut short: a later run resumes there.
+    QString workFolder;
 
     State state = State::Waiting;
     ToolProgress figures;

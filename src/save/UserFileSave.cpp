@@ -43,6 +43,9 @@ bool UserFileSave::exists(const QString &finalPath)
 
 QString UserFileSave::workFolder()
 {
+    if (!resumed.isEmpty()) {
+        return resumed;
+    }
     if (!work) {
         const QString folder = QFileInfo(target).absolutePath();
         auto made = std::make_unique<QTemporaryDir>(QDir(folder).filePath(QStringLiteral(".corvane-save-XXXXXX")));
@@ -56,6 +59,19 @@ QString UserFileSave::workFolder()
         WorkFolders::added(work->path(), target);
     }
     return work->path();
+}
+
+bool UserFileSave::resume(const QString &folder)
+{
+    const QFileInfo found(folder);
+    if (work || !resumed.isEmpty() || !found.isDir() || found.isSymLink()
+        || found.absolutePath() != QFileInfo(target).absolutePath()
+        || !found.fileName().startsWith(QLatin1String(".corvane-save-"))) {
+        return false;
+    }
+    resumed = found.absoluteFilePath();
+    WorkFolders::added(resumed, target);
+    return true;
 }
 
 QString UserFileSave::workPath(const QString &fileName)
@@ -142,6 +158,11 @@ void UserFileSave::discard()
         writer->cancelWriting();
         writer->commit();
         writer.reset();
+    }
+    if (!resumed.isEmpty()) {
+        WorkFolders::removed(resumed);
+        QDir(resumed).removeRecursively();
+        resumed.clear();
     }
     if (work) {
         WorkFolders::removed(work->path());

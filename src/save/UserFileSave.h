@@ -30,6 +30,9 @@ public:
     // For a file another program writes: a private, empty folder beside the target, made on first use.
     // Empty when it cannot be made; errorString() says why.
     QString workFolder();
+    // Takes up again the work folder an earlier save of the same file left (a crash cut it short), so that what it
+    // holds is used; false, and nothing taken, when folder is no work folder beside the file.
+    bool resume(const QString &folder);
     // A path in the work folder; empty when the folder cannot be made.
     QString workPath(const QString &fileName);
 
@@ -51,6 +54,7 @@ private:
     QString target;
     Replace replace;
     std::unique_ptr<QTemporaryDir> work;
+    QString resumed;
     std::unique_ptr<QSaveFile> writer;
     QString error;
 };

@@ -129,7 +129,7 @@ void removed(const QString &folder)
     forget(folder);
 }
 
-QList<Leftover> sweep()
+QList<Leftover> sweep(const QStringList &spare)
 {
     const std::lock_guard lock(state().mutex);
     State &current = state();
@@ -137,6 +137,10 @@ QList<Leftover> sweep()
     QList<Leftover> stay;
     for (const Leftover &found : std::as_const(current.earlier)) {
         if (!isWorkFolder(found.folder)) {
+            continue;
+        }
+        if (spare.contains(found.folder)) {
+            stay.append(found);
             continue;
         }
         const QFileInfo complete(found.complete);

@@ -26,8 +26,8 @@ void removed(const QString &folder);
 
 // The list an earlier run left: each listed work folder that holds nothing complete is removed, and those that do
 // are returned (and stay listed until kept or discarded). An entry that does not name a work folder is dropped,
-// never followed.
-QList<Leftover> sweep();
+// never followed. The folders in spare (downloads about to go on) are left as they are.
+QList<Leftover> sweep(const QStringList &spare = {});
 // Puts the complete file beside its target, under the target's name or a free one, and removes the folder.
 // Returns where the file went; empty when it could not be moved (the folder then stays listed).
 QString keep(const Leftover &leftover);

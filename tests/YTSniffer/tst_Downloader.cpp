@@ -343,9 +343,13 @@ void tst_Downloader::downloadAndConvert()
     QCOMPARE(highest, 100.0F);
 
     QSignalSpy done(&downloader, &Downloader::doneExtractAudio);
+    QSignalSpy converted(&downloader, &Downloader::converted);
     downloader.formatConverting(source, target, mode, UserFileSave::Replace::Agreed);
     QTRY_COMPARE_WITH_TIMEOUT(done.count() + errors.count(), 1, toolWaitMs);
     QCOMPARE(done.count(), 1);
+    // The converter's own figures came along; the last is the whole clip.
+    QVERIFY(!converted.isEmpty());
+    QVERIFY(qAbs(converted.constLast().constFirst().toDouble() - clipSeconds) <= 0.3);
     QCOMPARE(QFile::exists(source), sourceKept);
     const MediaProbe result = probeMedia(target);
     QCOMPARE(result.streams, streams);

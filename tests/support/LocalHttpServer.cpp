@@ -94,6 +94,7 @@ private:
         if (partial) {
             if (!match.captured(1).isEmpty()) {
                 first = match.captured(1).toLongLong();
+                owner->resumed += first > 0 ? 1 : 0;
             }
             if (!match.captured(2).isEmpty()) {
                 last = qMin(last, match.captured(2).toLongLong());
@@ -200,6 +201,11 @@ LocalHttpServer::~LocalHttpServer()
 {
     thread.quit();
     thread.wait();
+}
+
+int LocalHttpServer::resumedAnswers() const
+{
+    return resumed;
 }
 
 void LocalHttpServer::stopDripping()

@@ -35,6 +35,8 @@ public:
     quint16 port() const;
     // From now on every answer goes at full speed, whatever its drip asks.
     void stopDripping();
+    // How many answers went on from inside a file (a Range that starts past its first byte).
+    int resumedAnswers() const;
     // "http://<address>:<port>/" + path, or https
     QString url(const QString &path) const;
 
@@ -45,6 +47,7 @@ private:
     QHostAddress address;
     const char *scheme;
     std::atomic<bool> dripping { true };
+    std::atomic<int> resumed { 0 };
 
     friend class HttpConnection;
 };
