@@ -304,6 +304,16 @@ void Sniffer::extractAudio(Downloader::FormatConvertingFrom mode)
                                  chosenReplace);
 }
 
+void Sniffer::tellSaved()
+{
+    // The file's name, and the way to it.
+    if (MessageBox::inform(this, QStringLiteral("Processing state:"), QStringLiteral("Processing is completed"),
+                           tr("Saved as %1").arg(QDir::toNativeSeparators(targetFilePath)),
+                           { tr("Open folder"), QMessageBox::ActionRole, QStringLiteral("openFolder") })) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(targetFilePath).absolutePath()));
+    }
+}
+
 void Sniffer::postDownload()
 {
     trace() << "postDownload"
@@ -311,12 +321,7 @@ void Sniffer::postDownload()
             << "OK";
     progress->progressBar->setValue(progress->progressBar->maximum());
     stopDots();
-    // The file's name, and the way to it.
-    if (MessageBox::inform(this, QStringLiteral("Processing state:"), QStringLiteral("Processing is completed"),
-                           tr("Saved as %1").arg(QDir::toNativeSeparators(targetFilePath)),
-                           { tr("Open folder"), QMessageBox::ActionRole, QStringLiteral("openFolder") })) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(targetFilePath).absolutePath()));
-    }
+    tellSaved();
     if (recorderSaveMode) {
         trace() << "postDownload"
                 << ":"

@@ -46,12 +46,16 @@ void Sniffer::initQueue()
         queue->setParallel(two ? 2 : 1);
     });
 
-    queuePanel = new QueuePanel(queue, ui->widgetProgress);
+    // The page's form is drawn at the bare progress page's height; the panel below it needs the room it is given.
+    QWidget *page = progress->progressBar->parentWidget();
+    page->setMaximumHeight(QWIDGETSIZE_MAX);
+    queuePanel = new QueuePanel(queue, page);
     progress->verticalLayout->insertWidget(progress->verticalLayout->indexOf(progress->lblTransfer) + 1, queuePanel);
     queuePanel->hide();
     connect(queuePanel, &QueuePanel::addAddress, this, &Sniffer::addAddress);
     auto *showQueue = new QPushButton(ui->widgetInsertURL);
     showQueue->setObjectName(QStringLiteral("btnShowQueue"));
+    showQueue->setStyleSheet(QStringLiteral("background-color: white; padding: 3px 8px;"));
     showQueue->hide();
     insertUrl->horizontalLayout_5->insertWidget(0, showQueue);
     connect(showQueue, &QPushButton::clicked, this, [this] { showLayer(LayerProgress); });
@@ -118,6 +122,10 @@ void Sniffer::addAddress()
 void Sniffer::enqueueDownloads(const QList<QueueEntry> &entries)
 {
     const bool wasIdle = queue->shownRow() < 0;
+    // Work that starts after everything ended starts a new list: the rows of the last one were told about.
+    if (queue->pending() == 0) {
+        queue->clear();
+    }
     for (const QueueEntry &entry : entries) {
         queue->add(entry);
     }
@@ -149,7 +157,12 @@ void Sniffer::queuedDownloadSaved(const QString &target)
         return;
     }
     targetFilePath = target;
-    postDownload();
+    if (ui->widgetProgress->isVisible()) {
+        postDownload();
+    } else {
+        // The user is adding another address: the page they are on stays.
+        tellSaved();
+    }
 }
 
 void Sniffer::queuedDownloadFailed(Downloader::errors error, const QString &detail)

@@ -34,7 +34,10 @@ QueuePanel::QueuePanel(DownloadQueue *downloads, QWidget *parent)
     view->horizontalHeader()->setSectionResizeMode(DownloadQueue::TitleColumn, QHeaderView::Stretch);
     view->horizontalHeader()->setSectionResizeMode(DownloadQueue::SizeColumn, QHeaderView::ResizeToContents);
     view->horizontalHeader()->setSectionResizeMode(DownloadQueue::StateColumn, QHeaderView::ResizeToContents);
-    view->setStyleSheet(QStringLiteral("QTableView { background-color: white; color: black; }"));
+    // Light on the dark window, as the settings page's buttons and fields are.
+    setStyleSheet(QStringLiteral("QTableView { background-color: white; color: black; }"
+                                 "QPushButton { background-color: white; padding: 3px 12px; }"
+                                 "QPushButton:disabled { color: gray; }"));
 
     auto *addButton = new QPushButton(tr("Add address"), this);
     addButton->setObjectName(QStringLiteral("btnAddAddress"));

@@ -223,6 +223,7 @@ private:
     void initDownloader();
     void initQueue();
     void fitQueuePanel();
+    void tellSaved();
     void enqueueDownloads(const QList<QueueEntry> &entries);
     void showQueuedProgress();
     void queuedDownloadSaved(const QString &target);

@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -59,6 +60,7 @@ private slots:
     void initTestCase();
     void severalVideosSaveTheTicked_data();
     void severalVideosSaveTheTicked();
+    void endingQueueLeavesTheUserWhereTheyAre();
     void queueOutlivesAKill();
     void victim();
 
@@ -120,6 +122,31 @@ void tst_SiteQueue::severalVideosSaveTheTicked()
     QCOMPARE(third.streams, (QStringList { QStringLiteral("audio"), QStringLiteral("video") }));
 }
 
+// The last download ends while the user is choosing how to save the next address: the box says so, and the
+// choice stays on screen.
+void tst_SiteQueue::endingQueueLeavesTheUserWhereTheyAre()
+{
+    LocalHttpServer slow(served.path());
+    WindowFixture fixture(localSiteSettings());
+    fixture.find<QPushButton>(QStringLiteral("btnDownloaderOS"))->click();
+    process(fixture, slow.url(QStringLiteral("clip.mp4?drip=100")));
+    answerSaveDialog(fixture.home().path() + QStringLiteral("/first"), QStringLiteral("MPEG-4 (*.mp4)"));
+    fixture.find<QPushButton>(QStringLiteral("btnDownloadVideo"))->click();
+    fixture.find<QPushButton>(QStringLiteral("btnAddAddress"))->click();
+    process(fixture, slow.url(QStringLiteral("clip.mp4?n=2")));
+
+    QString completion;
+    answerBox(completion);
+    slow.stopDripping();
+    QTRY_COMPARE_WITH_TIMEOUT(completion, QStringLiteral("Processing is completed"), toolTimeout);
+    QVERIFY(fixture.find<QWidget>(QStringLiteral("widgetOptions"))->isVisible());
+
+    // What is saved from there starts a list of its own.
+    answerSaveDialog(fixture.home().path() + QStringLiteral("/second"), QStringLiteral("MPEG-4 (*.mp4)"));
+    fixture.find<QPushButton>(QStringLiteral("btnDownloadVideo"))->click();
+    QCOMPARE(fixture.window().downloadQueue().rowCount(), 1);
+}
+
 // Three addresses queued through the window while the first arrives slowly; the program is killed during that
 // download. The next start offers the queue again, which resumes that download and runs in turn, and nothing the
 // kill left stays behind.
@@ -154,7 +181,10 @@ void tst_SiteQueue::queueOutlivesAKill()
     DownloadQueue &queue = fixture.window().downloadQueue();
     QStringList saved;
     int mostAtOnce = 0;
-    connect(&queue, &DownloadQueue::dataChanged, this, [&queue, &saved, &mostAtOnce] {
+    bool allRowsShown = false;
+    auto *view = fixture.find<QTableView>(QStringLiteral("queueView"));
+    connect(&queue, &DownloadQueue::dataChanged, this, [&queue, &saved, &mostAtOnce, &allRowsShown, view] {
+        allRowsShown = allRowsShown || view->viewport()->rect().contains(view->visualRect(queue.index(2, 0)));
         int running = 0;
         for (int row = 0; row < queue.rowCount(); ++row) {
             const QueueEntry &entry = queue.entry(row);
@@ -169,6 +199,7 @@ void tst_SiteQueue::queueOutlivesAKill()
     QVERIFY2(offer.contains(QStringLiteral("first\nsecond\nthird")), qPrintable(offer));
     QCOMPARE(saved, (QStringList { QStringLiteral("first"), QStringLiteral("second"), QStringLiteral("third") }));
     QCOMPARE(mostAtOnce, 1);
+    QVERIFY(allRowsShown);
     QCOMPARE(server->resumedAnswers(), 1);
     for (const QString &name : std::as_const(saved)) {
         QCOMPARE(probeMedia(home.path() + QLatin1Char('/') + name + QStringLiteral(".mp4")).streams.size(), 2);

@@ -160,8 +160,9 @@ private:
         pending = body;
         auto *timer = new QTimer(this);
         connect(timer, &QTimer::timeout, this, [this, chunk] {
-            socket->write(pending.left(chunk));
-            pending.remove(0, qMin(chunk, pending.size()));
+            const qsizetype now = owner->dripping ? chunk : pending.size();
+            socket->write(pending.left(now));
+            pending.remove(0, qMin(now, pending.size()));
             if (pending.isEmpty()) {
                 socket->disconnectFromHost();
             }

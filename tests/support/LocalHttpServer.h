@@ -33,7 +33,7 @@ public:
     LocalHttpServer &operator=(const LocalHttpServer &) = delete;
 
     quint16 port() const;
-    // From now on every answer goes at full speed, whatever its drip asks.
+    // From now on every answer, the ones under way too, goes at full speed, whatever its drip asks.
     void stopDripping();
     // How many answers went on from inside a file (a Range that starts past its first byte).
     int resumedAnswers() const;
