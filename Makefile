@@ -17,7 +17,7 @@ JOBS       ?= $(shell nproc)
 TEST_JOBS  ?= $(shell expr $$(nproc) \* 2)
 CMAKE_ARGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVANE_WERROR=ON
 
-.PHONY: deps deps-run players configure build program run test format-check asan asan-build bench fuzz tsan package
+.PHONY: deps deps-run deps-fuzz players configure build program run test format-check asan asan-build bench fuzz tsan package
 
 # $(call stage,NAME,COMMAND): runs COMMAND and says how long it took.
 stage = start=$$(date +%s); $(2) && echo "== $(1): $$(($$(date +%s) - start)) s (load $$(cut -d' ' -f1-3 /proc/loadavg))"
@@ -28,6 +28,9 @@ deps-run:
 
 deps:
 	@scripts/install-deps.sh test
+
+deps-fuzz:
+	@scripts/install-deps.sh fuzz
 
 # The players the adaptive-stream tests serve to Chromium.
 players: deps
@@ -78,7 +81,7 @@ package: deps-run
 
 # The frame matcher under libFuzzer (clang, ASan + UBSan), seeded with generated frame sequences; then the
 # playlist readers, seeded with the unit tests' playlists.
-fuzz: deps
+fuzz: deps-fuzz
 	@CXX=clang++ cmake -S tests/fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	@rm -rf $(FUZZ_BUILD)/seeds && $(FUZZ_BUILD)/make_seeds $(FUZZ_BUILD)/seeds

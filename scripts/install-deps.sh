@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Corvane 2 needs. `run`: what building and running the program takes, its
-# external programs included. `test` (the default): that, and what the tests, sanitizers, fuzzing and the
-# format check use.
+# external programs included. `test` (the default): that, and what the tests, sanitizers and the format check
+# use. `fuzz`: that, and clang with its libFuzzer runtime.
 # Idempotent: asks apt only for what is missing, and refreshes the package lists at most once.
 set -euo pipefail
 
 kind=${1:-test}
-if [ "$kind" != run ] && [ "$kind" != test ]; then
-  echo "usage: $0 [run|test]" >&2
+if [ "$kind" != run ] && [ "$kind" != test ] && [ "$kind" != fuzz ]; then
+  echo "usage: $0 [run|test|fuzz]" >&2
   exit 2
 fi
 
@@ -29,14 +29,14 @@ packages=(
   # `make package` draws the menu icons from the program's SVG logo.
   librsvg2-bin
 )
-if [ "$kind" = test ]; then
+if [ "$kind" != run ]; then
   packages+=(
     curl xcompmgr imagemagick fonts-dejavu-core
     pulseaudio tcpdump iproute2
     # The end-to-end test of the sniffer's TLS reading: a real browser that writes its key log, fetching from a
     # real server over TLS 1.2 and 1.3, with certificates of the test's own authority.
     chromium nginx-light openssl
-    clang clang-format libclang-rt-14-dev
+    clang-format
     # The capture helper's test gives a copy of it the capture right and runs it as a throwaway user.
     libcap2-bin passwd util-linux
   )
@@ -45,6 +45,9 @@ if [ "$kind" = test ]; then
   if ! command -v npm >/dev/null 2>&1; then
     packages+=(nodejs npm)
   fi
+fi
+if [ "$kind" = fuzz ]; then
+  packages+=(clang libclang-rt-14-dev)
 fi
 
 missing=()
