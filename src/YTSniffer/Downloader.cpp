@@ -23,9 +23,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QRegularExpression>
 #include <QUrl>
 
@@ -90,7 +87,10 @@ Downloader::Downloader(const QString &folder, QObject *parent)
     , testTool(makeTool(&Downloader::testRead, &Downloader::testResult))
     , copyUpdate(new ToolUpdate(this))
     , liveCheck(new LivePlaylistCheck(this))
+    // A page of links is small; anything larger is not read to the end.
+    , linkFetch(new BoundedFetch(4 * 1024 * 1024, this))
 {
+    connect(linkFetch, &BoundedFetch::finished, this, &Downloader::readLinks);
     connect(copyUpdate, &ToolUpdate::finished, this, &Downloader::privateCopyUpdated);
     connect(liveCheck, &LivePlaylistCheck::checked, this, [this](bool live) {
         info.live = live;
@@ -174,7 +174,7 @@ void Downloader::requestOptions()
     info.duration.clear();
     info.videos.clear();
     info.formats.clear();
-    abandonLinks();
+    linkFetch->abandon();
     info.live = false;
     liveCheck->abandon();
     requestPage();
@@ -225,41 +225,22 @@ bool Downloader::lookForLinks(const QString &toolWords)
     if (page.scheme() != QLatin1String("http") && page.scheme() != QLatin1String("https")) {
         return false;
     }
-    if (network == nullptr) {
-        network = new QNetworkAccessManager(this);
-    }
-    QNetworkRequest request(page);
-    request.setTransferTimeout(int(stallTimeout.count()));
-    QNetworkReply *reply = network->get(request);
-    linkReply = reply;
+    toolRefusal = toolWords;
     currentOperation = RequestTitle;
-    connect(reply, &QNetworkReply::downloadProgress, this, [reply](qint64 received) {
-        // A page of links is small; anything larger is not read to the end.
-        constexpr qint64 pageLimit = 4 * 1024 * 1024;
-        if (received > pageLimit) {
-            reply->abort();
-        }
-    });
-    connect(reply, &QNetworkReply::finished, this, [this, reply, toolWords] { readLinks(reply, toolWords); });
+    linkFetch->get(page, stallTimeout);
     return true;
 }
 
-void Downloader::readLinks(QNetworkReply *reply, const QString &toolWords)
+void Downloader::readLinks(const BoundedFetch::Answer &answer)
 {
-    reply->deleteLater();
-    if (reply != linkReply) {
-        return;
-    }
-    linkReply = nullptr;
     currentOperation = RequestNone;
-    const PageLinks links
-        = reply->error() == QNetworkReply::NoError ? PageLinks::read(reply->readAll(), reply->url()) : PageLinks();
-    trace() << "readLinks :" << links.media.size() << "media links," << reply->errorString();
+    const PageLinks links = answer.error.isEmpty() ? PageLinks::read(answer.body, answer.url) : PageLinks();
+    trace() << "readLinks :" << links.media.size() << "media links" << (answer.error.isEmpty() ? "" : ", not read");
     if (links.media.isEmpty()) {
-        report(TitleFailed, toolWords);
+        report(TitleFailed, toolRefusal);
         return;
     }
-    info.title = cleanTitle(links.title.isEmpty() ? reply->url().host() : links.title);
+    info.title = cleanTitle(links.title.isEmpty() ? answer.url.host() : links.title);
     info.duration = QStringLiteral("0:00");
     info.formats.clear();
     info.subtitles.clear();
@@ -271,13 +252,6 @@ void Downloader::readLinks(QNetworkReply *reply, const QString &toolWords)
     emit haveTitle();
     noteReceived(RequestFormats);
     emit haveFormats();
-}
-
-void Downloader::abandonLinks()
-{
-    if (QNetworkReply *reply = std::exchange(linkReply, nullptr)) {
-        reply->abort();
-    }
 }
 
 void Downloader::readPage()
@@ -690,7 +664,7 @@ void Downloader::stop()
             << ": OK";
     // A lookup the user left must not answer later over whatever page is shown by then.
     pageTool->abandon();
-    abandonLinks();
+    linkFetch->abandon();
     liveCheck->abandon();
     if (currentOperation == RequestFile) {
         fileTool->abandon();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BoundedFetch.h"
 #include "ToolProgress.h"
 #include "UserFileSave.h"
 #include "VideoInfo.h"
@@ -14,8 +15,6 @@
 #include <memory>
 
 class LivePlaylistCheck;
-class QNetworkAccessManager;
-class QNetworkReply;
 class ToolProcess;
 class ToolUpdate;
 
@@ -182,8 +181,7 @@ private:
     // A page the tool does not support may still link to media files: it is read for them, and they are offered as
     // the page's videos. Returns false when the address is no web page.
     bool lookForLinks(const QString &toolWords);
-    void readLinks(QNetworkReply *reply, const QString &toolWords);
-    void abandonLinks();
+    void readLinks(const BoundedFetch::Answer &answer);
     QString converterPath() const;
     // The tool's cookie options for the next run; empty when there are none or the file cannot be read.
     QStringList cookieArguments();
@@ -238,6 +236,7 @@ private:
     ToolProcess *testTool;
     ToolUpdate *copyUpdate;
     LivePlaylistCheck *liveCheck;
-    QNetworkAccessManager *network = nullptr;
-    QNetworkReply *linkReply = nullptr;
+    BoundedFetch *linkFetch;
+    // What the tool said of a page that is read for links instead, for when it has none.
+    QString toolRefusal;
 };

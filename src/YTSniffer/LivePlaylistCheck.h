@@ -4,8 +4,7 @@
 
 #include <QObject>
 
-class QNetworkAccessManager;
-class QNetworkReply;
+class BoundedFetch;
 
 // Reads an HLS format's playlist to learn whether the stream is still going on, for pages the tool leaves
 // unmarked. An unreadable playlist counts as a finished stream: the page is then downloaded as before.
@@ -26,6 +25,5 @@ signals:
     void checked(bool live);
 
 private:
-    QNetworkAccessManager *network;
-    QNetworkReply *reply = nullptr;
+    BoundedFetch *fetch;
 };

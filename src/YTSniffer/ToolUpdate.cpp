@@ -1,5 +1,6 @@
 #include "ToolUpdate.h"
 
+#include "BoundedFetch.h"
 #include "ToolOutput.h"
 #include "ToolProcess.h"
 #include "Trace.h"
@@ -9,9 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 
 #include <utility>
 
@@ -54,9 +52,18 @@ QByteArray fileSum(const QString &path)
 
 ToolUpdate::ToolUpdate(QObject *parent)
     : QObject(parent)
-    , network(new QNetworkAccessManager(this))
+    , download(new BoundedFetch(largestDownload, this))
     , versionRun(new ToolProcess(this))
 {
+    connect(download, &BoundedFetch::finished, this, [this](const BoundedFetch::Answer &answer) {
+        if (!answer.error.isEmpty()) {
+            fail(answer.error);
+        } else if (downloading == Step::Sums) {
+            gotSums(answer.url, answer.body);
+        } else {
+            gotTool(answer.url, answer.body);
+        }
+    });
     connect(versionRun, &ToolProcess::ended, this, [this](ToolProcess::End how, int exitCode) {
         versionEnded(how == ToolProcess::End::Exited && exitCode == 0);
     });
@@ -91,15 +98,13 @@ void ToolUpdate::start(const QUrl &release, const QString &copyPath)
             Qt::QueuedConnection);
         return;
     }
-    fetch(sumsName, &ToolUpdate::gotSums);
+    fetch(sumsName, Step::Sums);
 }
 
 void ToolUpdate::abandon()
 {
     ++runs;
-    if (QNetworkReply *dropped = std::exchange(reply, nullptr)) {
-        dropped->abort();
-    }
+    download->abandon();
     versionRun->abandon();
     save.reset();
 }
@@ -119,46 +124,19 @@ QString ToolUpdate::errorString() const
     return error;
 }
 
-void ToolUpdate::fetch(const QString &fileName, Handler handler)
+void ToolUpdate::fetch(const QString &fileName, Step step)
 {
-    // Certificates are checked, as Qt does by default. The release's files are served through redirects;
-    // none may lead from https to http.
-    QNetworkRequest request(releaseAddress.resolved(QUrl(fileName)));
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setTransferTimeout(int(stallTimeout.count()));
-    reply = network->get(request);
-    QNetworkReply *asked = reply;
-    connect(asked, &QNetworkReply::downloadProgress, this, [this, asked](qint64 received, qint64) {
-        if (received > largestDownload && asked == reply) {
-            error = QStringLiteral("%1 sent more than %2 MB; it is not taken.")
-                        .arg(asked->request().url().toString())
-                        .arg(largestDownload / (1024 * 1024));
-            asked->abort();
-        }
-    });
-    connect(asked, &QNetworkReply::finished, this, [this, asked, handler] {
-        asked->deleteLater();
-        if (asked != reply) {
-            return;
-        }
-        reply = nullptr;
-        if (!error.isEmpty()) {
-            fail(error);
-        } else if (asked->error() != QNetworkReply::NoError) {
-            fail(QStringLiteral("%1 could not be fetched: %2")
-                     .arg(asked->request().url().toString(), asked->errorString()));
-        } else {
-            (this->*handler)(asked);
-        }
-    });
+    // The release's files are served through redirects; none may lead from https to http.
+    downloading = step;
+    download->get(releaseAddress.resolved(QUrl(fileName)), stallTimeout);
 }
 
-void ToolUpdate::gotSums(QNetworkReply *answer)
+void ToolUpdate::gotSums(const QUrl &address, const QByteArray &body)
 {
-    publishedSum = publishedSumOf(answer->readAll(), toolName);
+    publishedSum = publishedSumOf(body, toolName);
     if (publishedSum.isEmpty()) {
         fail(QStringLiteral("%1 lists no SHA-256 sum of %2, so no copy is taken from this release.")
-                 .arg(answer->request().url().toString(), toolName));
+                 .arg(address.toString(), toolName));
         return;
     }
     if (fileSum(copy) == publishedSum) {
@@ -167,16 +145,15 @@ void ToolUpdate::gotSums(QNetworkReply *answer)
         runVersion(copy, Result::UpToDate);
         return;
     }
-    fetch(toolName, &ToolUpdate::gotTool);
+    fetch(toolName, Step::Tool);
 }
 
-void ToolUpdate::gotTool(QNetworkReply *answer)
+void ToolUpdate::gotTool(const QUrl &address, const QByteArray &tool)
 {
-    const QByteArray tool = answer->readAll();
     if (QCryptographicHash::hash(tool, QCryptographicHash::Sha256) != publishedSum) {
         fail(QStringLiteral("The %1 fetched from %2 (%3 bytes) does not match the SHA-256 sum its release "
                             "publishes; it was not installed.")
-                 .arg(toolName, answer->request().url().toString())
+                 .arg(toolName, address.toString())
                  .arg(tool.size()));
         return;
     }

@@ -8,8 +8,7 @@
 #include <chrono>
 #include <memory>
 
-class QNetworkAccessManager;
-class QNetworkReply;
+class BoundedFetch;
 class ToolProcess;
 class UserFileSave;
 
@@ -49,19 +48,19 @@ signals:
     void finished(ToolUpdate::Result result);
 
 private:
-    using Handler = void (ToolUpdate::*)(QNetworkReply *);
+    enum class Step { Sums, Tool };
 
-    void fetch(const QString &fileName, Handler handler);
-    void gotSums(QNetworkReply *answer);
-    void gotTool(QNetworkReply *answer);
+    void fetch(const QString &fileName, Step step);
+    void gotSums(const QUrl &address, const QByteArray &body);
+    void gotTool(const QUrl &address, const QByteArray &body);
     void runVersion(const QString &program, Result onSuccess);
     void versionEnded(bool ran);
     void fail(const QString &why);
     void end(Result result);
 
-    QNetworkAccessManager *network;
+    BoundedFetch *download;
+    Step downloading = Step::Sums;
     ToolProcess *versionRun;
-    QNetworkReply *reply = nullptr;
     std::chrono::milliseconds stallTimeout { 30000 };
     QUrl releaseAddress;
     QString copy;

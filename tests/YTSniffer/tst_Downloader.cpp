@@ -1,3 +1,4 @@
+#include "BoundedFetch.h"
 #include "Downloader.h"
 #include "Files.h"
 #include "FormatListing.h"
@@ -19,6 +20,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
 using namespace std::chrono_literals;
 
@@ -92,6 +94,8 @@ private slots:
     void privateCopy_data();
     void privateCopy();
     void newerRequestWins();
+    void boundedFetchGivesUp_data();
+    void boundedFetchGivesUp();
 
 private:
     QString url(const QString &path) const { return server->url(path); }
@@ -833,6 +837,29 @@ void tst_Downloader::newerRequestWins()
     QCoreApplication::processEvents();
     QCOMPARE(titles.count(), 1);
     QCOMPARE(downloader.videoInfo().title, QStringLiteral("New"));
+}
+
+// A small fetch gives up an answer past its limit, and a server that stops answering, each with its message.
+void tst_Downloader::boundedFetchGivesUp_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("larger than the limit") << QStringLiteral("big.bin") << QStringLiteral("sent more than 1000 bytes");
+    QTest::newRow("server stalls") << QStringLiteral("big.bin?stall") << QStringLiteral("could not be fetched");
+}
+
+void tst_Downloader::boundedFetchGivesUp()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, error);
+    QVERIFY(writeFile(served.filePath(QStringLiteral("big.bin")), QByteArray(5000, 'x')));
+    BoundedFetch fetch(1000);
+    std::optional<BoundedFetch::Answer> answer;
+    connect(&fetch, &BoundedFetch::finished, this, [&answer](const BoundedFetch::Answer &got) { answer = got; });
+    fetch.get(QUrl(server->url(path)), std::chrono::milliseconds(300));
+    QTRY_VERIFY_WITH_TIMEOUT(answer.has_value(), toolWaitMs);
+    QVERIFY2(answer->error.contains(error), qPrintable(answer->error));
+    QVERIFY(answer->body.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_Downloader)
