@@ -24,6 +24,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QUrl>
 
 #include <algorithm>
@@ -208,11 +209,12 @@ QStringList Downloader::cookieArguments()
         return {};
     }
     QFile source(cookieFile);
-    QFile copy(cookieCopy);
-    // Sign-in secrets: the copy is the user's alone before anything is written into it.
-    if (!source.open(QIODevice::ReadOnly) || !copy.open(QIODevice::WriteOnly | QIODevice::Truncate)
+    // Sign-in secrets: the copy is the user's alone before anything is written into it. It replaces the last copy
+    // whole, so a download starting beside this one never reads it half written.
+    QSaveFile copy(cookieCopy);
+    if (!source.open(QIODevice::ReadOnly) || !copy.open(QIODevice::WriteOnly)
         || !copy.setPermissions(QFile::ReadOwner | QFile::WriteOwner) || copy.write(source.readAll()) < 0
-        || !copy.flush()) {
+        || !copy.commit()) {
         traceError() << "cookieArguments : the cookies file" << cookieFile << "could not be read";
         return {};
     }
