@@ -1,6 +1,7 @@
 #include "Sniffer.h"
 
 #include "DownloadQueue.h"
+#include "DownloadTexts.h"
 #include "FormatListing.h"
 #include "FormatRows.h"
 #include "MessageBox.h"
@@ -19,6 +20,8 @@
 #include <QListWidget>
 #include <QShortcut>
 #include <QUrl>
+
+#include <utility>
 
 void Sniffer::initDownloader()
 {
@@ -306,9 +309,10 @@ void Sniffer::extractAudio(Downloader::FormatConvertingFrom mode)
 
 void Sniffer::tellSaved()
 {
-    // The file's name, and the way to it.
-    if (MessageBox::inform(this, QStringLiteral("Processing state:"), QStringLiteral("Processing is completed"),
-                           tr("Saved as %1").arg(QDir::toNativeSeparators(targetFilePath)),
+    // The files' names (every one a queue saved), and the way to the last.
+    const QStringList files = queueSaved.isEmpty() ? QStringList { targetFilePath } : std::exchange(queueSaved, {});
+    const QString saved = DownloadTexts::savedText(files);
+    if (MessageBox::inform(this, QStringLiteral("Processing state:"), QStringLiteral("Processing is completed"), saved,
                            { tr("Open folder"), QMessageBox::ActionRole, QStringLiteral("openFolder") })) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(targetFilePath).absolutePath()));
     }

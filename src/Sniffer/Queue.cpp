@@ -125,6 +125,7 @@ void Sniffer::enqueueDownloads(const QList<QueueEntry> &entries)
     // Work that starts after everything ended starts a new list: the rows of the last one were told about.
     if (queue->pending() == 0) {
         queue->clear();
+        queueSaved.clear();
     }
     for (const QueueEntry &entry : entries) {
         queue->add(entry);
@@ -152,6 +153,7 @@ void Sniffer::showQueuedProgress()
 void Sniffer::queuedDownloadSaved(const QString &target)
 {
     trace() << "queuedDownloadSaved :" << target;
+    queueSaved.append(target);
     // Each download of a queue says so in its row; the box waits for the last.
     if (queue->pending() > 0) {
         return;
@@ -169,6 +171,9 @@ void Sniffer::queuedDownloadFailed(Downloader::errors error, const QString &deta
 {
     traceError() << "queuedDownloadFailed :"
                  << "error" << int(error);
+    if (queue->pending() == 0) {
+        queueSaved.clear();
+    }
     if (queue->pending() == 0 && ui->widgetProgress->isVisible()) {
         stopDots();
         showLayer(LayerInsertUrl);

@@ -293,6 +293,8 @@ private:
     std::unique_ptr<Downloader> downloader;
     DownloadQueue *queue = nullptr;
     QueuePanel *queuePanel = nullptr;
+    // What the running list of queued downloads saved so far, for the box at its end.
+    QStringList queueSaved;
     CookieSource cookieSource;
     QTimer *dotsTimer = nullptr;
     bool dotsRunning = false;

@@ -1,5 +1,7 @@
 #include "DownloadTexts.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -76,6 +78,20 @@ QString streamSavedText(double secondsDone, double duration, quint64 bytes, doub
 QString convertedText(double secondsDone, quint64 bytes, double speed)
 {
     return writtenText(secondsDone, -1, QStringLiteral("converted"), bytes, speed);
+}
+
+QString savedText(const QStringList &files)
+{
+    if (files.size() == 1) {
+        return QStringLiteral("Saved as %1").arg(QDir::toNativeSeparators(files.constFirst()));
+    }
+    const QString folder = QFileInfo(files.value(0)).absolutePath();
+    QStringList names;
+    for (const QString &file : files) {
+        const QFileInfo info(file);
+        names.append(info.absolutePath() == folder ? info.fileName() : QDir::toNativeSeparators(file));
+    }
+    return QStringLiteral("Saved in %1:\n%2").arg(QDir::toNativeSeparators(folder), names.join(QLatin1Char('\n')));
 }
 
 QString transferText(qint64 done, qint64 total, bool estimated, double bytesPerSecond, qint64 secondsLeft)

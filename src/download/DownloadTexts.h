@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <optional>
@@ -30,6 +31,10 @@ QString convertedText(double secondsDone, quint64 bytes, double speed);
 // A site download's progress: "12.30 MB of 45.60 MB, 1.20 MB/s, 27 sec left"; "of about" when the total is a guess.
 // What is unknown (-1) is left out.
 QString transferText(qint64 done, qint64 total, bool estimated, double bytesPerSecond, qint64 secondsLeft);
+
+// The end of a save: "Saved as /folder/name.mp4"; for several files, "Saved in /folder:" and a line for each name
+// (a file elsewhere with its whole path).
+QString savedText(const QStringList &files);
 
 // The rate given in bytes per millisecond: below 1 as "<rate × 1024> Bytes/Sec", below 10 as
 // "<rate> KB/Sec" with two decimals, otherwise with none.

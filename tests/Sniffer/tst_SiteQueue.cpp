@@ -112,12 +112,14 @@ void tst_SiteQueue::severalVideosSaveTheTicked()
     videos->item(1)->setCheckState(Qt::Unchecked);
 
     QString completion;
+    QString savedAs;
     answerSaveDialog(fixture.home().path() + QStringLiteral("/any name"), QStringLiteral("Matroska (*.mkv)"),
-                     [&completion] { answerBox(completion); });
+                     [&completion, &savedAs] { answerBox(completion, &savedAs); });
     fixture.find<QPushButton>(QStringLiteral("btnDownloadVideo"))->click();
     QTRY_COMPARE_WITH_TIMEOUT(completion, QStringLiteral("Processing is completed"), toolTimeout);
     QFETCH(QStringList, saved);
     QCOMPARE(QDir(fixture.home().path()).entryList({ QStringLiteral("*.mkv") }, QDir::Files, QDir::Name), saved);
+    QVERIFY2(savedAs.contains(saved.constFirst()) && savedAs.contains(saved.constLast()), qPrintable(savedAs));
     const MediaProbe third = probeMedia(fixture.home().path() + QLatin1Char('/') + saved.constLast());
     QCOMPARE(third.streams, (QStringList { QStringLiteral("audio"), QStringLiteral("video") }));
 }

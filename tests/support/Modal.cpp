@@ -24,12 +24,15 @@ void answerNextModal(std::function<void(QWidget *)> answer)
     poll->start();
 }
 
-void answerBox(QString &text)
+void answerBox(QString &text, QString *details)
 {
-    answerNextModal([&text](QWidget *modal) {
+    answerNextModal([&text, details](QWidget *modal) {
         auto *box = qobject_cast<QMessageBox *>(modal);
         QVERIFY(box != nullptr);
         text = box->text();
+        if (details != nullptr) {
+            *details = box->informativeText();
+        }
         box->button(QMessageBox::Ok)->click();
     });
 }
