@@ -98,7 +98,7 @@ fuzz: deps-fuzz
 # The capture library's unit, thread and live-capture tests under ThreadSanitizer (gcc: clang 14 lacks std::source_location).
 tsan: deps
 	@cmake -S . -B $(TSAN_BUILD) $(CMAKE_ARGS) -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" \
-		-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread >/dev/null
+		-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread >/dev/null
 	@$(call stage,tsan build,cmake --build $(TSAN_BUILD) -j $(JOBS) --target tst_FrameMatcher \
 		tst_SniffReportQueue tst_CaptureLive)
 	@echo "== capture tests under ThreadSanitizer"

@@ -31,8 +31,8 @@ packages=(
 )
 if [ "$kind" != run ]; then
   packages+=(
-    curl xcompmgr imagemagick fonts-dejavu-core
-    pulseaudio tcpdump iproute2
+    curl xcompmgr fonts-dejavu-core
+    pulseaudio iproute2
     # The end-to-end test of the sniffer's TLS reading: a real browser that writes its key log, fetching from a
     # real server over TLS 1.2 and 1.3, with certificates of the test's own authority.
     chromium nginx-light openssl
