@@ -173,10 +173,10 @@ void Sniffer::queuedDownloadFailed(Downloader::errors error, const QString &deta
                  << "error" << int(error);
     if (queue->pending() == 0) {
         queueSaved.clear();
-    }
-    if (queue->pending() == 0 && ui->widgetProgress->isVisible()) {
-        stopDots();
-        showLayer(LayerInsertUrl);
+        if (ui->widgetProgress->isVisible()) {
+            stopDots();
+            showLayer(LayerInsertUrl);
+        }
     }
     setErrorContext("queuedDownloadFailed");
     showDownloaderError(int(error), detail);

@@ -30,7 +30,7 @@ public:
     };
     using Headers = QList<std::pair<QByteArray, QByteArray>>;
 
-    BoundedFetch(qint64 largest, QObject *parent = nullptr);
+    explicit BoundedFetch(qint64 largest, QObject *parent = nullptr);
 
     // finished() follows once, never from inside get(), unless abandon() or a newer get() comes first.
     void get(const QUrl &url, std::chrono::milliseconds stallTimeout, const Headers &headers = {});
