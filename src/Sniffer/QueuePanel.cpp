@@ -36,6 +36,8 @@ QueuePanel::QueuePanel(DownloadQueue *downloads, QWidget *parent)
     view->horizontalHeader()->setSectionResizeMode(DownloadQueue::StateColumn, QHeaderView::ResizeToContents);
     // Light on the dark window, as the settings page's buttons and fields are.
     setStyleSheet(QStringLiteral("QTableView { background-color: white; color: black; }"
+                                 "QHeaderView::section { background-color: #e8e8e8; color: black; border: none;"
+                                 " border-right: 1px solid gray; border-bottom: 1px solid gray; padding: 2px 4px; }"
                                  "QPushButton { background-color: white; padding: 3px 12px; }"
                                  "QPushButton:disabled { color: gray; }"));
 
