@@ -39,14 +39,36 @@ void DownloadQueue::setStoreFile(const QString &path)
 QList<QueueEntry> DownloadQueue::stored(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > storeLimit) {
+    if (!file.exists()) {
+        return {};
+    }
+    QJsonDocument document;
+    QString why;
+    if (!file.open(QIODevice::ReadOnly)) {
+        why = file.errorString();
+    } else if (file.size() > storeLimit) {
+        why = QStringLiteral("larger than %1 bytes").arg(storeLimit);
+    } else {
+        QJsonParseError parsed { 0, QJsonParseError::NoError };
+        document = QJsonDocument::fromJson(file.readAll(), &parsed);
+        why = parsed.error != QJsonParseError::NoError ? parsed.errorString()
+            : document.isArray()                       ? QString()
+                                                       : QStringLiteral("not a list");
+    }
+    if (!why.isEmpty()) {
+        traceError() << "DownloadQueue : the kept queue" << path << "is left out:" << why;
         return {};
     }
     QList<QueueEntry> entries;
-    for (const QJsonValue &value : QJsonDocument::fromJson(file.readAll()).array()) {
+    const QJsonArray kept = document.array();
+    for (const QJsonValue &value : kept) {
         if (std::optional<QueueEntry> entry = QueueEntry::fromJson(value.toObject())) {
             entries.append(*entry);
         }
+    }
+    if (entries.size() < kept.size()) {
+        traceError() << "DownloadQueue :" << kept.size() - entries.size() << "unreadable entries of" << path
+                     << "are left out";
     }
     return entries;
 }
