@@ -19,8 +19,6 @@ private slots:
     void rateText();
     void shownFileName_data();
     void shownFileName();
-    void savedText_data();
-    void savedText();
     void rawHeaderPairs_data();
     void rawHeaderPairs();
     void replayHeaderPairs();
@@ -120,25 +118,6 @@ void tst_DownloadTexts::shownFileName()
     QFETCH(QString, url);
     QFETCH(QString, expected);
     QCOMPARE(DownloadTexts::shownFileName(QUrl(url)), expected);
-}
-
-void tst_DownloadTexts::savedText_data()
-{
-    QTest::addColumn<QStringList>("files");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("one") << QStringList { "/v/a.mp4" } << QStringLiteral("Saved as /v/a.mp4");
-    QTest::newRow("one folder") << QStringList { "/v/a.mp4", "/v/b.mkv" }
-                                << QStringLiteral("Saved in /v:\na.mp4\nb.mkv");
-    QTest::newRow("one elsewhere") << QStringList { "/v/a.mp4", "/m/b.mp3" }
-                                   << QStringLiteral("Saved in /v:\na.mp4\n/m/b.mp3");
-}
-
-void tst_DownloadTexts::savedText()
-{
-    QFETCH(QStringList, files);
-    QFETCH(QString, expected);
-    QCOMPARE(DownloadTexts::savedText(files), expected);
 }
 
 void tst_DownloadTexts::rawHeaderPairs_data()
