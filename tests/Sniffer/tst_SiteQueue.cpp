@@ -61,6 +61,7 @@ private slots:
     void severalVideosSaveTheTicked_data();
     void severalVideosSaveTheTicked();
     void endingQueueLeavesTheUserWhereTheyAre();
+    void queueOutlivesAKill_data();
     void queueOutlivesAKill();
     void victim();
 
@@ -150,15 +151,24 @@ void tst_SiteQueue::endingQueueLeavesTheUserWhereTheyAre()
 }
 
 // Three addresses queued through the window while the first arrives slowly; the program is killed during that
-// download. The next start offers the queue again, which resumes that download and runs in turn, and nothing the
-// kill left stays behind.
+// download. The next start offers the queue again, which resumes that download and runs them one at a time, or two
+// at once when the settings say so, and nothing the kill left stays behind.
+void tst_SiteQueue::queueOutlivesAKill_data()
+{
+    QTest::addColumn<int>("atOnce");
+    QTest::newRow("one at a time") << 1;
+    QTest::newRow("two at once") << 2;
+}
+
 void tst_SiteQueue::queueOutlivesAKill()
 {
+    QFETCH(int, atOnce);
+    LocalHttpServer slow(served.path());
     QTemporaryDir home;
     QProcess killed;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QLatin1String(victimHome), home.path());
-    environment.insert(QLatin1String(victimServer), server->url({}));
+    environment.insert(QLatin1String(victimServer), slow.url({}));
     killed.setProcessEnvironment(environment);
     killed.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     killed.start(QCoreApplication::applicationFilePath(), { QStringLiteral("victim") });
@@ -169,7 +179,7 @@ void tst_SiteQueue::queueOutlivesAKill()
     QVERIFY(killed.waitForFinished());
     QVERIFY(!hiddenFolders(home.path()).isEmpty());
 
-    server->stopDripping();
+    slow.stopDripping();
     QString offer;
     QString completion;
     answerNextModal([&offer, &completion](QWidget *modal) {
@@ -179,7 +189,7 @@ void tst_SiteQueue::queueOutlivesAKill()
         answerBox(completion);
         box->findChild<QPushButton *>(QStringLiteral("resumeQueue"))->click();
     });
-    WindowFixture fixture(localSiteSettings(), home.path());
+    WindowFixture fixture(localSiteSettings() + "parallel_downloads=" + QByteArray::number(atOnce) + '\n', home.path());
     DownloadQueue &queue = fixture.window().downloadQueue();
     QStringList saved;
     int mostAtOnce = 0;
@@ -199,10 +209,14 @@ void tst_SiteQueue::queueOutlivesAKill()
     });
     QTRY_COMPARE_WITH_TIMEOUT(completion, QStringLiteral("Processing is completed"), 3 * toolTimeout);
     QVERIFY2(offer.contains(QStringLiteral("first\nsecond\nthird")), qPrintable(offer));
+    // One at a time keeps the order they were queued in.
+    if (atOnce > 1) {
+        saved.sort();
+    }
     QCOMPARE(saved, (QStringList { QStringLiteral("first"), QStringLiteral("second"), QStringLiteral("third") }));
-    QCOMPARE(mostAtOnce, 1);
+    QCOMPARE(mostAtOnce, atOnce);
     QVERIFY(allRowsShown);
-    QCOMPARE(server->resumedAnswers(), 1);
+    QCOMPARE(slow.resumedAnswers(), 1);
     for (const QString &name : std::as_const(saved)) {
         QCOMPARE(probeMedia(home.path() + QLatin1Char('/') + name + QStringLiteral(".mp4")).streams.size(), 2);
     }
